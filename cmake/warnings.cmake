@@ -1,0 +1,10 @@
+# Warnings for our own targets only; third-party headers come in as system headers.
+function(ravelind_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        target_compile_options(${target} PRIVATE -Wduplicated-cond -Wduplicated-branches)
+    endif()
+    if(RAVELIND_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()
