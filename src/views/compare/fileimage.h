@@ -15,6 +15,14 @@ enum class ReadMode {
     Raw,  // bytes as they are (what POSIX tools such as GNU diff compare)
 };
 
+// Frees a file image's buffer: large ones are page mappings, small ones come from new[].
+struct ImageBufferRelease
+{
+    void *mapBase = nullptr;
+    std::size_t mapSize = 0;
+    void operator()(char *buffer) const;
+};
+
 // One file held whole in memory for a comparison. Loading never fails outright: a file that
 // cannot be opened or read becomes an empty image whose error() tells why.
 class FileImage
@@ -53,7 +61,7 @@ private:
     void probe();
 
     std::string m_path;
-    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<char[], ImageBufferRelease> m_buffer;
     std::size_t m_capacity = 0; // bytes usable for data; the slack after it is extra
     std::size_t m_size = 0;
     int m_error = 0;
