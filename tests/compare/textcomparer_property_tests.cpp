@@ -30,6 +30,27 @@ void PrintTo(const PropertyCase &c, std::ostream *os)
     *os << c.name;
 }
 
+// A row list of the kind a window model provides: one insertion per filler row.
+class ModelRowList final : public compare::RowList
+{
+public:
+    explicit ModelRowList(std::vector<DiffRow> rows)
+        : m_rows(std::move(rows))
+    {
+    }
+    std::size_t rowCount() const override { return m_rows.size(); }
+    void setKind(std::size_t index, DiffRowKind kind) override { m_rows.at(index).kind = kind; }
+    void insertRow(std::size_t index, DiffRow row) override
+    {
+        ASSERT_LE(index, m_rows.size());
+        m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    }
+    const std::vector<DiffRow> &rows() const { return m_rows; }
+
+private:
+    std::vector<DiffRow> m_rows;
+};
+
 class TextComparerProperties : public testing::TestWithParam<PropertyCase>
 {
 };
@@ -126,6 +147,12 @@ TEST_P(TextComparerProperties, ScriptTurnsFirstIntoSecondAndRowsRebuildBoth)
 
         ASSERT_TRUE(TextComparer::applyScript(comparer.script(), left, right));
         checkRows(left.rows(), right.rows(), first, second);
+        // Row by row insertion, as a window model does it, gives the very same rows.
+        ModelRowList modelLeft(FileImage::fromBytes(pair.first).makeRows());
+        ModelRowList modelRight(FileImage::fromBytes(pair.second).makeRows());
+        ASSERT_TRUE(TextComparer::applyScript(comparer.script(), modelLeft, modelRight));
+        ASSERT_EQ(modelLeft.rows(), left.rows());
+        ASSERT_EQ(modelRight.rows(), right.rows());
         if (testing::Test::HasFatalFailure())
             return;
     }

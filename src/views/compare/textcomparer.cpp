@@ -713,10 +713,11 @@ CompareStatus TextComparer::compareImages(FileImage &image0, FileImage &image1)
     }
 }
 
-bool TextComparer::applyScript(const EditScript &script, RowList &leftRows, RowList &rightRows)
+namespace {
+
+// Whether rows of these counts can hold every line the script names.
+bool rowsFit(const EditScript &script, std::size_t leftCount, std::size_t rightCount)
 {
-    const std::size_t leftCount = leftRows.rowCount();
-    const std::size_t rightCount = rightRows.rowCount();
     for (const ChangeRecord &change : script.changes) {
         const std::size_t end0 = static_cast<std::size_t>(script.prefixLines) +
                                  static_cast<std::size_t>(change.line0) +
@@ -727,6 +728,74 @@ bool TextComparer::applyScript(const EditScript &script, RowList &leftRows, RowL
         if (end0 > leftCount || end1 > rightCount)
             return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool TextComparer::applyScript(const EditScript &script, std::vector<DiffRow> &leftRows,
+                               std::vector<DiffRow> &rightRows)
+{
+    if (!rowsFit(script, leftRows.size(), rightRows.size()))
+        return false;
+    std::size_t fillers[2] = {0, 0};
+    for (const ChangeRecord &change : script.changes) {
+        if (change.deleted != change.inserted) {
+            fillers[0] += static_cast<std::size_t>(change.inserted);
+            fillers[1] += static_cast<std::size_t>(change.deleted);
+        }
+    }
+    std::vector<DiffRow> left;
+    std::vector<DiffRow> right;
+    left.reserve(leftRows.size() + fillers[0]);
+    right.reserve(rightRows.size() + fillers[1]);
+    std::size_t next0 = 0;
+    std::size_t next1 = 0;
+    auto take = [](std::vector<DiffRow> &from, std::size_t &next, DiffRowKind kind) {
+        DiffRow row = std::move(from[next++]);
+        row.kind = kind;
+        return row;
+    };
+    for (const ChangeRecord &change : script.changes) {
+        const std::size_t first0 = static_cast<std::size_t>(script.prefixLines + change.line0);
+        const std::size_t first1 = static_cast<std::size_t>(script.prefixLines + change.line1);
+        while (next0 < first0)
+            left.push_back(std::move(leftRows[next0++]));
+        while (next1 < first1)
+            right.push_back(std::move(rightRows[next1++]));
+        if (change.deleted == change.inserted) {
+            for (std::int32_t k = 0; k < change.deleted; ++k)
+                left.push_back(take(leftRows, next0, DiffRowKind::Changed));
+            for (std::int32_t k = 0; k < change.inserted; ++k)
+                right.push_back(take(rightRows, next1, DiffRowKind::Changed));
+            continue;
+        }
+        for (std::int32_t k = 0; k < change.inserted; ++k) {
+            left.push_back(DiffRow{DiffRowKind::Inserted, 0, 0, {}});
+            right.push_back(take(rightRows, next1, DiffRowKind::Inserted));
+        }
+        for (std::int32_t k = 0; k < change.deleted; ++k) {
+            left.push_back(take(leftRows, next0, DiffRowKind::Deleted));
+            right.push_back(DiffRow{DiffRowKind::Deleted, 0, 0, {}});
+        }
+    }
+    while (next0 < leftRows.size())
+        left.push_back(std::move(leftRows[next0++]));
+    while (next1 < rightRows.size())
+        right.push_back(std::move(rightRows[next1++]));
+    leftRows = std::move(left);
+    rightRows = std::move(right);
+    return true;
+}
+
+bool TextComparer::applyScript(const EditScript &script, RowList &leftRows, RowList &rightRows)
+{
+    if (!rowsFit(script, leftRows.rowCount(), rightRows.rowCount()))
+        return false;
+    auto *leftVector = dynamic_cast<VectorRowList *>(&leftRows);
+    auto *rightVector = dynamic_cast<VectorRowList *>(&rightRows);
+    if (leftVector && rightVector)
+        return applyScript(script, leftVector->rows(), rightVector->rows());
 
     std::size_t padLeft = 0;
     std::size_t padRight = 0;

@@ -72,6 +72,10 @@ public:
     // lines face each other. Returns false, touching nothing, when the rows are too few for
     // the script (they were not built from the compared files).
     static bool applyScript(const EditScript &script, RowList &leftRows, RowList &rightRows);
+    // The same result on rows held in vectors, built in one pass instead of one insertion
+    // per filler row (which costs time in proportion to rows times fillers).
+    static bool applyScript(const EditScript &script, std::vector<DiffRow> &leftRows,
+                            std::vector<DiffRow> &rightRows);
 
 private:
     const std::atomic<bool> *m_cancel = nullptr;
