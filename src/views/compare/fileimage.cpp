@@ -88,6 +88,36 @@ void FileImage::allocate(std::size_t dataCapacity)
     m_capacity = dataCapacity;
 }
 
+void FileImage::readAll(int fd)
+{
+    // A regular file is read into a buffer of its own size (plus one byte, so the read that
+    // sees the end needs no growth); this keeps the peak at one copy of the file.
+    struct stat st;
+    std::size_t expected = kInitialBuffer;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        expected = static_cast<std::size_t>(st.st_size) + 1;
+    allocate(expected);
+
+    for (;;) {
+        if (m_size == m_capacity)
+            allocate(m_capacity * 2);
+        const std::size_t room = std::min(m_capacity - m_size, kMaxReadChunk);
+        const ssize_t got = ::read(fd, m_buffer.get() + m_size, room);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            // A file that cannot be read is compared as an empty one, like one that cannot be
+            // opened; half a file would show differences that are not there.
+            m_error = errno;
+            m_size = 0;
+            break;
+        }
+        if (got == 0)
+            break;
+        m_size += static_cast<std::size_t>(got);
+    }
+}
+
 FileImage FileImage::load(const std::string &path)
 {
     FileImage image;
@@ -100,34 +130,14 @@ FileImage FileImage::load(const std::string &path)
         return image;
     }
     Descriptor owner(fd, !standardInput);
-
-    // A regular file is read into a buffer of its own size (plus one byte, so the read that
-    // sees the end needs no growth); this keeps the peak at one copy of the file.
-    struct stat st
-    {
-    };
-    std::size_t expected = kInitialBuffer;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        expected = static_cast<std::size_t>(st.st_size) + 1;
-    image.allocate(expected);
-
-    for (;;) {
-        if (image.m_size == image.m_capacity)
-            image.allocate(image.m_capacity * 2);
-        const std::size_t room = std::min(image.m_capacity - image.m_size, kMaxReadChunk);
-        const ssize_t got = ::read(fd, image.m_buffer.get() + image.m_size, room);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            // A file that cannot be read is compared as an empty one, like one that cannot be
-            // opened; half a file would show differences that are not there.
-            image.m_error = errno;
-            image.m_size = 0;
-            break;
-        }
-        if (got == 0)
-            break;
-        image.m_size += static_cast<std::size_t>(got);
+    try {
+        image.readAll(fd);
+    } catch (const std::bad_alloc &) {
+        // Too large to hold: compared as empty, like a file that cannot be read.
+        image.m_error = ENOMEM;
+        image.m_size = 0;
+        image.m_buffer.reset();
+        image.allocate(0);
     }
     image.probe();
     return image;
@@ -136,10 +146,15 @@ FileImage FileImage::load(const std::string &path)
 FileImage FileImage::fromBytes(std::string_view bytes)
 {
     FileImage image;
-    image.allocate(bytes.size());
-    if (!bytes.empty())
-        std::memcpy(image.m_buffer.get(), bytes.data(), bytes.size());
-    image.m_size = bytes.size();
+    try {
+        image.allocate(bytes.size());
+        if (!bytes.empty())
+            std::memcpy(image.m_buffer.get(), bytes.data(), bytes.size());
+        image.m_size = bytes.size();
+    } catch (const std::bad_alloc &) {
+        image.m_error = ENOMEM;
+        image.allocate(0);
+    }
     image.probe();
     return image;
 }

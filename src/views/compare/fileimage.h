@@ -58,6 +58,7 @@ public:
 
 private:
     void allocate(std::size_t dataCapacity);
+    void readAll(int fd); // may throw std::bad_alloc
     void probe();
 
     std::string m_path;
