@@ -45,11 +45,11 @@ median() {
 # 3.4; ours is 256), so both do the same search and must print the same script.
 printf '%-16s %9s %9s %6s %10s %10s %6s %s\n' case "rdiff s" "diff s" ratio "rdiff KB" "diff KB" \
     ratio "same output"
-for spec in changed unrelated big unrelated:--cost-floor=4096; do
-    name=${spec%%:*}
+for entry in changed unrelated big unrelated:--cost-floor=4096; do
+    name=${entry%%:*}
     option=
     label=$name
-    case $spec in *:*) option=${spec#*:} label="$name${option#--cost-floor=}" ;; esac
+    case $entry in *:*) option=${entry#*:} label="$name${option#--cost-floor=}" ;; esac
     a=$WORK/$name.a
     b=$WORK/$name.b
     # shellcheck disable=SC2086
