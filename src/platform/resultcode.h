@@ -26,6 +26,7 @@ constexpr std::uint32_t BadPathname = 161; // invalid key or path name
 constexpr std::uint32_t FilenameTooLong = 206;
 constexpr std::uint32_t RegistryCorrupt = 1009; // "the configuration registry database is corrupt"
 constexpr std::uint32_t IoDevice = 1117;
+constexpr std::uint32_t NoMoreItems = 259; // enumeration index past the end
 constexpr std::uint32_t DatatypeMismatch = 1629;
 // libcurl failures live in the internet range 12000-12999.
 constexpr std::uint32_t InternetFirst = 12000;

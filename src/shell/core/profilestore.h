@@ -36,7 +36,7 @@ public:
 
     // The index-th profile in enumeration (creation) order; `profile.connected` is 0.
     // Errors: 111 name or key path too long, 1629 a value of the wrong type, 2 a required
-    // value missing or no such index. "Timeout" missing reads as 60; "ProxyServer" is read
+    // value missing, 259 no such index. "Timeout" missing reads as 60; "ProxyServer" is read
     // (and required) only when "Proxy" is exactly 1; missing credentials read as empty.
     platform::ResultCode read(std::size_t index, protocol::ServerProfile &profile);
     // The same, by name.

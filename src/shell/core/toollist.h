@@ -32,8 +32,14 @@ struct ToolEntry
 inline constexpr int kFirstToolCommand = 1000;
 inline constexpr std::size_t kLaunchableTools = 16;
 
-constexpr int toolCommandId(std::size_t position) { return kFirstToolCommand + static_cast<int>(position); }
-constexpr bool isToolLaunchable(std::size_t position) { return position < kLaunchableTools; }
+constexpr int toolCommandId(std::size_t position)
+{
+    return kFirstToolCommand + static_cast<int>(position);
+}
+constexpr bool isToolLaunchable(std::size_t position)
+{
+    return position < kLaunchableTools;
+}
 
 // What to start for a tool: the program and its arguments as separate strings (no shell,
 // no quoting: an argument of several words reaches the program as one argument).
@@ -47,7 +53,10 @@ struct ToolLaunch
 };
 
 // True when the argument is asked for at launch (the fixed argument is then not used).
-inline bool promptsForArgument(const ToolEntry &tool) { return tool.input != 0; }
+inline bool promptsForArgument(const ToolEntry &tool)
+{
+    return tool.input != 0;
+}
 // The launch for `tool`; `promptedArgument` is used when the tool prompts, else its argument.
 ToolLaunch makeToolLaunch(const ToolEntry &tool, const std::string &promptedArgument = {});
 
