@@ -87,7 +87,7 @@ public:
     // Number of tool keys; 0 when the "Menu" key does not exist.
     std::size_t count();
     // The index-th tool key; all four values required. Errors: 111 name or key path too
-    // long, 1629 a value of the wrong type, 2 a value missing.
+    // long, 1629 a value of the wrong type, 2 a value missing, 259 no such index.
     platform::ResultCode read(std::size_t index, ToolEntry &tool);
     // Every tool that reads, in enumeration (creation) order; the others are skipped.
     std::vector<ToolEntry> load();
