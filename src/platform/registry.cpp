@@ -465,10 +465,12 @@ ResultCode parseText(std::string_view text, RegKey &root, std::string &why,
             std::string reason;
             if (!parseQuoted(line, pos, name, reason))
                 return fail(reason);
-            if (pos >= line.size() || line[pos] != '=')
+            // Blanks around "=" are allowed for hand-written files.
+            std::string_view rest = trim(line.substr(pos));
+            if (rest.empty() || rest.front() != '=')
                 return fail("\"=\" expected after the value name");
             RegValue v;
-            if (!parseData(line.substr(pos + 1), v, reason))
+            if (!parseData(trim(rest.substr(1)), v, reason))
                 return fail(reason);
             current->setValue(name, std::move(v));
             continue;

@@ -300,6 +300,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseRow{"CrLfCommentsAndBlanks",
                  "\r\n; settings\r\nRavelind Registry 1\r\n\r\n  [K]  \r\n\t\"A\"=\"x\"\r\n",
                  RegKey{"K", {{"A", RegValue::ofString("x")}}, {}}},
+        ParseRow{"BlanksAroundEquals", "Ravelind Registry 1\n[K]\n\"P\" = dword:1F90\n",
+                 RegKey{"K", {{"P", RegValue::ofDword(8080)}}, {}}},
         ParseRow{"ShortDwordUpperHex", "Ravelind Registry 1\n[K]\n\"P\"=dword:1F90\n",
                  RegKey{"K", {{"P", RegValue::ofDword(8080)}}, {}}},
         ParseRow{"EmptyBinary", "Ravelind Registry 1\n[K]\n\"B\"=hex:\n",

@@ -146,13 +146,14 @@ ResultCode ProfileStore::readByName(std::string_view name, protocol::ServerProfi
 
 std::vector<protocol::ServerProfile> ProfileStore::readAll()
 {
+    // One copy of the "Servers" key rather than a look-up per profile: linear in the count.
     std::vector<protocol::ServerProfile> profiles;
-    std::vector<std::string> names;
-    if (m_registry.subkeyNames(keys::kServers, names) != 0)
+    RegKey servers;
+    if (m_registry.readKey(keys::kServers, servers) != 0)
         return profiles;
-    for (const auto &name : names) {
+    for (const RegKey &key : servers.subkeys) {
         protocol::ServerProfile p;
-        if (readByName(name, p) == 0)
+        if (checkProfileName(key.name) == 0 && profileFromKey(key, p) == 0)
             profiles.push_back(std::move(p));
     }
     return profiles;
