@@ -73,4 +73,9 @@ bool noneCheckedOut(bool serverFound, const std::vector<protocol::FileItem> &sel
     return true;
 }
 
+bool anyCheckedOut(bool serverFound, const std::vector<protocol::FileItem> &selectedFiles)
+{
+    return serverFound && !noneCheckedOut(serverFound, selectedFiles);
+}
+
 } // namespace shell

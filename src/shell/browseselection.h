@@ -62,10 +62,9 @@ std::optional<std::string> inheritedWorkingFolder(const std::vector<SelectionNod
 
 // A server is found and no selected row is checked out (true with no rows selected).
 bool noneCheckedOut(bool serverFound, const std::vector<protocol::FileItem> &selectedFiles);
-inline bool anyCheckedOut(bool serverFound, const std::vector<protocol::FileItem> &selectedFiles)
-{
-    return !noneCheckedOut(serverFound, selectedFiles);
-}
+// A server is found and a selected row is checked out. Without a server this is false, not
+// the negation of noneCheckedOut: with nothing selected, nothing is checked out.
+bool anyCheckedOut(bool serverFound, const std::vector<protocol::FileItem> &selectedFiles);
 
 // A name the service sent that may be used as one component of a local path.
 bool isSafePathComponent(const std::string &name);

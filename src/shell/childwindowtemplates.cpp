@@ -46,7 +46,7 @@ QMdiSubWindow *ChildWindowTemplates::open(ChildKind kind, QMdiArea &area,
     child->setWindowTitle(title);
     child->setWindowIcon(area.window()->windowIcon());
     if (!factory)
-        child->resize(kDefaultChildSize.boundedTo(area.viewport()->size()));
+        child->resize(kDefaultChildSize);
     child->show();
     return child;
 }

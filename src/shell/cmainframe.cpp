@@ -415,7 +415,10 @@ bool CMainFrame::noneCheckedOut() const
 
 bool CMainFrame::anyCheckedOut() const
 {
-    return !noneCheckedOut();
+    const BrowseSelection *browse = activeBrowse();
+    if (!browse)
+        return false;
+    return shell::anyCheckedOut(browse->selectedServer() != nullptr, browse->selectedFiles());
 }
 
 void CMainFrame::appendMessage(int image, const QString &text)
