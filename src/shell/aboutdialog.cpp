@@ -4,7 +4,6 @@
 
 #include <platform/machineidentity.h>
 
-#include <QCoreApplication>
 #include <QLabel>
 
 namespace shell {
@@ -15,7 +14,7 @@ AboutDialog::AboutDialog(const LanguageModule &module, const platform::MachineId
 {
     bind<QLabel>(1002)->setPixmap(module.image(QStringLiteral("icon128-48.png")));
     QLabel *version = bind<QLabel>(1001);
-    version->setText(version->text().arg(QCoreApplication::applicationVersion()));
+    version->setText(version->text().arg(QStringLiteral(RAVELIND_VERSION)));
     // A value the system does not record leaves the control as the form has it.
     if (!identity.owner.empty())
         bind<QLabel>(1003)->setText(QString::fromStdString(identity.owner));

@@ -504,7 +504,8 @@ void CMainFrame::helpContents()
 
 void CMainFrame::options()
 {
-    OptionsDialog dialog(m_app.module(), m_app.settings(), m_app.profiles(), this);
+    OptionsDialog dialog(m_app.module(), m_app.registry(), m_app.settings(), m_app.profiles(),
+                         this);
     dialog.exec();
 }
 

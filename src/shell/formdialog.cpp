@@ -13,7 +13,6 @@ FormDialog::FormDialog(const LanguageModule &module, int formId, QWidget *parent
     , m_formId(formId)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     std::unique_ptr<QWidget> form = module.loadForm(formId, this, m_loadError);
     if (!form)
         return;

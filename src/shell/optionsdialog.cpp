@@ -4,7 +4,9 @@
 #include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
+#include <platform/registry.h>
 #include <shell/core/profilestore.h>
+#include <shell/core/registrykeys.h>
 #include <shell/core/settings.h>
 
 #include <QCheckBox>
@@ -16,9 +18,10 @@
 
 namespace shell {
 
-OptionsDialog::OptionsDialog(const LanguageModule &module, Settings &settings,
-                             ProfileStore &profiles, QWidget *parent)
+OptionsDialog::OptionsDialog(const LanguageModule &module, platform::Registry &registry,
+                             Settings &settings, ProfileStore &profiles, QWidget *parent)
     : FormDialog(module, form::Options, parent)
+    , m_registry(registry)
     , m_settings(settings)
     , m_profiles(profiles)
     , m_saveUserPass(bind<QCheckBox>(1080))
@@ -69,10 +72,13 @@ void OptionsDialog::accept()
                              module().text(str::OptionsNotSaved).arg(errorText(module(), rc)));
         return;
     }
-    // Credentials the user no longer wants kept must not stay on disk.
+    // Credentials the user no longer wants kept must not stay on disk, also in profiles that
+    // do not read as a whole.
     if (wasSavingCredentials && v.saveUserPass == 0) {
-        for (const protocol::ServerProfile &profile : m_profiles.readAll()) {
-            const platform::ResultCode removed = m_profiles.removeCredentials(profile.name);
+        std::vector<std::string> names;
+        m_registry.subkeyNames(keys::kServers, names);
+        for (const std::string &name : names) {
+            const platform::ResultCode removed = m_profiles.removeCredentials(name);
             if (platform::failed(removed)) {
                 QMessageBox::warning(
                     this, windowTitle(),

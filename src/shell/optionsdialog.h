@@ -6,6 +6,10 @@
 
 #include "shell/formdialog.h"
 
+namespace platform {
+class Registry;
+}
+
 class QCheckBox;
 class QLineEdit;
 
@@ -18,12 +22,13 @@ class OptionsDialog : public FormDialog
 {
     Q_OBJECT
 public:
-    OptionsDialog(const LanguageModule &module, Settings &settings, ProfileStore &profiles,
-                  QWidget *parent);
+    OptionsDialog(const LanguageModule &module, platform::Registry &registry, Settings &settings,
+                  ProfileStore &profiles, QWidget *parent);
 
     void accept() override;
 
 private:
+    platform::Registry &m_registry;
     Settings &m_settings;
     ProfileStore &m_profiles;
     QCheckBox *m_saveUserPass;

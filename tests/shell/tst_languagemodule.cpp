@@ -212,8 +212,8 @@ void TestLanguageModule::everyDialogFindsItsControls()
                                                           true, nullptr, nullptr));
     dialogs.push_back(std::make_unique<ProfileListDialog>(module, app.profiles(), app.settings(),
                                                           started.frame().smallImages(), nullptr));
-    dialogs.push_back(
-        std::make_unique<OptionsDialog>(module, app.settings(), app.profiles(), nullptr));
+    dialogs.push_back(std::make_unique<OptionsDialog>(module, app.registry(), app.settings(),
+                                                      app.profiles(), nullptr));
     for (const auto &dialog : dialogs) {
         const QByteArray which = QByteArray::number(dialog->formId());
         QVERIFY2(dialog->loadError().isEmpty(), which.constData());
