@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -493,6 +494,19 @@ template<typename Stamp> Stamp stampFrom(const struct stat &st)
     return s;
 }
 
+std::filesystem::path homeFolder()
+{
+    if (const char *home = std::getenv("HOME"); home && *home)
+        return home;
+    std::vector<char> buffer(16384);
+    passwd pw{};
+    passwd *result = nullptr;
+    if (::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result &&
+        result->pw_dir && *result->pw_dir)
+        return result->pw_dir;
+    return ".";
+}
+
 std::string utcStamp()
 {
     const std::time_t now = std::time(nullptr);
@@ -631,8 +645,7 @@ std::filesystem::path Registry::defaultFile()
     if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
         base = xdg;
     } else {
-        const char *home = std::getenv("HOME");
-        base = std::filesystem::path(home && *home ? home : ".") / ".config";
+        base = homeFolder() / ".config";
     }
     return base / "Quellvane" / "Ravelind" / "registry.reg";
 }
@@ -653,9 +666,7 @@ std::optional<RegistryNotice> Registry::takeNotice()
 // at again under the lock before it is set aside: a writer may have been replacing it.
 ResultCode Registry::refresh()
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::stat(m_file.c_str(), &st) != 0) {
         if (errno != ENOENT)
             return fromErrno(errno);
@@ -712,9 +723,7 @@ ResultCode Registry::loadLocked(bool mayRecover)
     std::string text;
     if (const ResultCode rc = readWholeFile(fd.get(), text); rc != 0)
         return rc;
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::fstat(fd.get(), &st) != 0)
         return fromErrno(errno);
     RegKey root;
@@ -747,10 +756,17 @@ ResultCode Registry::loadLocked(bool mayRecover)
 
 ResultCode Registry::commit(const RegKey &root)
 {
-    struct stat st
-    {
-    };
-    if (const ResultCode rc = writeFileAtomically(m_file, format(root), &st); rc != 0)
+    struct stat st = {};
+    // A settings file kept elsewhere and linked here stays a link: the file it points to is
+    // the one replaced.
+    std::filesystem::path target = m_file;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(m_file, ec)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(m_file, ec);
+        if (!ec)
+            target = resolved;
+    }
+    if (const ResultCode rc = writeFileAtomically(target, format(root), &st); rc != 0)
         return rc;
     m_stamp = stampFrom<Stamp>(st);
     m_loaded = true;
@@ -989,9 +1005,7 @@ ResultCode Registry::readKeyFile(const std::filesystem::path &source, RegKeyFile
         why = "the file cannot be opened";
         return fromErrno(errno);
     }
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::fstat(fd.get(), &st) != 0)
         return fromErrno(errno);
     if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxKeyFileSize) {

@@ -501,6 +501,21 @@ TEST_F(RegistryTest, FilesAreCreatedForTheOwnerOnly)
     EXPECT_EQ(fileMode(m_dir / "export.rvl"), 0600u);
 }
 
+TEST_F(RegistryTest, ALinkedSettingsFileStaysALink)
+{
+    std::filesystem::create_directory(m_dir / "dotfiles");
+    const auto real = m_dir / "dotfiles" / "registry.reg";
+    writeText(real, "Ravelind Registry 1\n[Software\\A]\n\"X\"=dword:1\n");
+    std::filesystem::create_symlink(real, m_file);
+
+    ASSERT_EQ(m_reg.writeDword("Software\\A", "Y", 2), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(m_file));
+    platform::Registry direct(real);
+    std::vector<std::string> names;
+    ASSERT_EQ(direct.valueNames("Software\\A", names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"X", "Y"}));
+}
+
 TEST_F(RegistryTest, SavingOverAnExistingFileReplacesItWhole)
 {
     const auto target = m_dir / "export.rvl";
