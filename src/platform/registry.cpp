@@ -704,12 +704,12 @@ ResultCode Registry::refresh()
     FileLock lock;
     if (const ResultCode rc = lock.acquire(m_file.string() + ".lock"); rc != 0)
         return rc;
-    return loadLocked(true);
+    return loadLocked();
 }
 
-// Reads the file afresh; the caller holds the lock. With `mayRecover`, a file that does not
-// parse is renamed aside and the store continues empty; without, its error is returned.
-ResultCode Registry::loadLocked(bool mayRecover)
+// Reads the file afresh; the caller holds the lock. A file that does not parse is renamed
+// aside and the store continues empty.
+ResultCode Registry::loadLocked()
 {
     FileDescriptor fd(::open(m_file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
@@ -728,21 +728,20 @@ ResultCode Registry::loadLocked(bool mayRecover)
         return fromErrno(errno);
     RegKey root;
     std::string why;
-    const ResultCode parsed = parseText(text, root, why, nullptr);
-    if (parsed == 0) {
+    const bool parsed = parseText(text, root, why, nullptr) == 0;
+    if (parsed) {
         m_root = std::move(root);
         m_stamp = stampFrom<Stamp>(st);
         m_loaded = true;
         return 0;
     }
-    if (!mayRecover)
-        return parsed;
 
     // Keep the damaged file under a name nothing else writes to; a second damaged file in
     // the same second gets a counter.
     const std::string base = m_file.string() + ".bad-" + utcStamp();
     std::filesystem::path aside = base;
-    for (int n = 1; std::filesystem::exists(aside) && n < 1000; ++n)
+    std::error_code ec;
+    for (int n = 1; std::filesystem::exists(aside, ec) && n < 1000; ++n)
         aside = base + "-" + std::to_string(n);
     if (::rename(m_file.c_str(), aside.c_str()) != 0)
         return fromErrno(errno);
@@ -776,8 +775,8 @@ ResultCode Registry::commit(const RegKey &root)
 ResultCode Registry::update(const std::function<ResultCode(RegKey &root)> &change)
 {
     const std::filesystem::path folder = m_file.parent_path();
-    if (!folder.empty() && !std::filesystem::exists(folder)) {
-        std::error_code ec;
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
         std::filesystem::create_directories(folder, ec);
         if (ec)
             return fromErrno(ec.value());
@@ -789,7 +788,7 @@ ResultCode Registry::update(const std::function<ResultCode(RegKey &root)> &chang
         return rc;
     // Always read afresh under the lock: a change stamp can repeat within one clock tick,
     // and a change built on a stale copy would undo another process's change.
-    if (const ResultCode rc = loadLocked(true); rc != 0)
+    if (const ResultCode rc = loadLocked(); rc != 0)
         return rc;
     RegKey changed = m_root;
     if (const ResultCode rc = change(changed); rc != 0)

@@ -176,7 +176,7 @@ public:
 
 private:
     ResultCode refresh();
-    ResultCode loadLocked(bool mayRecover);
+    ResultCode loadLocked();
     ResultCode commit(const RegKey &root);
 
     std::filesystem::path m_file;
