@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <span>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace shell {
