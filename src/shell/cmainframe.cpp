@@ -55,6 +55,9 @@ CMainFrame::~CMainFrame()
 {
     if (m_splash)
         closeSplash();
+    // Also when the program ends without the window being closed (the session ends).
+    if (m_mdiArea)
+        savePlacement();
 }
 
 bool CMainFrame::create(QString &error)
