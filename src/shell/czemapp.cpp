@@ -52,10 +52,10 @@ int CZemApp::start()
     QCoreApplication::setOrganizationName(QStringLiteral("Quellvane"));
 
     // 2. The language module: the locale's, else the English one.
-    const QStringList dirs = m_options.moduleDirs.isEmpty()
-                                 ? moduleSearchDirs(QCoreApplication::applicationDirPath())
-                                 : m_options.moduleDirs;
-    const std::optional<ModuleLocation> location = findModule(codePage, dirs);
+    m_moduleDirs = m_options.moduleDirs.isEmpty()
+                       ? moduleSearchDirs(QCoreApplication::applicationDirPath())
+                       : m_options.moduleDirs;
+    const std::optional<ModuleLocation> location = findModule(codePage, m_moduleDirs);
     QString why;
     if (location)
         m_module = LanguageModule::open(*location, why);
@@ -136,15 +136,12 @@ void CZemApp::exit()
 
 QString CZemApp::helpFile(QStringList *searched) const
 {
-    const QDir exeDir(QCoreApplication::applicationDirPath());
-    const QStringList candidates{
-        exeDir.absoluteFilePath(QStringLiteral("docs/index.html")),
-        QDir::cleanPath(
-            exeDir.absoluteFilePath(QStringLiteral("../share/ravelind/docs/index.html"))),
-    };
+    QStringList candidates;
+    for (const QString &dir : m_moduleDirs)
+        candidates.append(QDir(dir).absoluteFilePath(QStringLiteral("docs/index.html")));
     if (searched)
         *searched = candidates;
-    for (const QString &candidate : candidates) {
+    for (const QString &candidate : std::as_const(candidates)) {
         if (QFileInfo(candidate).isFile())
             return candidate;
     }

@@ -62,7 +62,8 @@ public:
     const platform::MachineIdentity &identity() const { return m_identity; }
     ChildWindowTemplates &templates() { return m_templates; }
     CMainFrame *mainFrame() { return m_mainFrame.get(); }
-    // The user guide's start page; empty when it is not installed. `searched` lists the
+    // The user guide's start page, docs/index.html in the first folder where a language
+    // module is looked for that has it; empty when it is not installed. `searched` lists the
     // places looked at.
     QString helpFile(QStringList *searched = nullptr) const;
     // Set by the tips dialog's code: shows the tip of the day. Unset, no tip is shown.
@@ -72,6 +73,7 @@ private:
     void fail(const QString &text) const;
 
     StartOptions m_options;
+    QStringList m_moduleDirs;
     std::unique_ptr<LanguageModule> m_module;
     std::unique_ptr<platform::Registry> m_registry;
     std::unique_ptr<Settings> m_settings;

@@ -10,6 +10,7 @@
 #include <shell/core/registrykeys.h>
 #include <shell/core/settings.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -53,6 +54,8 @@ private slots:
     void closingNormalWritesTheRectangle();
     void newOpensAnotherBrowseWindow();
     void nothingSelectedWithoutABrowseWindow();
+    void toolsListWrittenBackAtExit();
+    void userGuideFoundBesideTheModule();
 };
 
 void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
@@ -232,6 +235,31 @@ void TestMainFrame::nothingSelectedWithoutABrowseWindow()
     QVERIFY(!frame.inheritedWorkingFolder());
     QVERIFY(!frame.noneCheckedOut());
     QVERIFY(!frame.anyCheckedOut());
+}
+
+void TestMainFrame::toolsListWrittenBackAtExit()
+{
+    shelltest::StartedApp started([](const QString &file) {
+        platform::Registry registry(file.toStdString());
+        ToolStore store(registry);
+        QCOMPARE(store.write({"Old", "/bin/old", "", "", 0}), 0);
+    });
+    const std::vector<ToolEntry> tools{{"B", "/bin/b", "x y", "/tmp", 1},
+                                       {"A", "/bin/a", "", "", 0}};
+    started.app->tools() = tools;
+    started.app->exit();
+    platform::Registry registry(started.dir.filePath(QStringLiteral("registry.reg")).toStdString());
+    QCOMPARE(ToolStore(registry).load(), tools);
+}
+
+void TestMainFrame::userGuideFoundBesideTheModule()
+{
+    shelltest::StartedApp started;
+    const QString guide = started.app->helpFile();
+    QVERIFY(!guide.isEmpty());
+    QFile file(guide);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("<title>Ravelind User Guide</title>"));
 }
 
 QTEST_MAIN(TestMainFrame)
