@@ -55,10 +55,19 @@ int CZemApp::start()
     m_moduleDirs = m_options.moduleDirs.isEmpty()
                        ? moduleSearchDirs(QCoreApplication::applicationDirPath())
                        : m_options.moduleDirs;
-    const std::optional<ModuleLocation> location = findModule(codePage, m_moduleDirs);
+    std::optional<ModuleLocation> location = findModule(codePage, m_moduleDirs);
     QString why;
     if (location)
         m_module = LanguageModule::open(*location, why);
+    if (!m_module && location && location->codePage != kEnglishCodePage) {
+        // The locale's module is there but damaged: English is better than nothing.
+        std::fprintf(stderr, "ravelind: %s\n", why.toLocal8Bit().constData());
+        location = findModule(kEnglishCodePage, m_moduleDirs);
+        if (location) {
+            location->fellBack = true;
+            m_module = LanguageModule::open(*location, why);
+        }
+    }
     if (!m_module) {
         if (!why.isEmpty())
             std::fprintf(stderr, "ravelind: %s\n", why.toLocal8Bit().constData());

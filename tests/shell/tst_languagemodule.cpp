@@ -33,6 +33,7 @@ private slots:
     void stringTable_data();
     void stringTable();
     void missingLocaleModuleStartsInEnglish();
+    void damagedLocaleModuleStartsInEnglish();
     void noModuleStopsWithTheMessage();
     void everyFormLoads();
     void everyDialogFindsItsControls();
@@ -158,6 +159,28 @@ void TestLanguageModule::missingLocaleModuleStartsInEnglish()
     QCOMPARE(started.app->module().codePage(), 437);
     QVERIFY(started.app->module().location().fellBack);
     QCOMPARE(started.frame().windowTitle(), QStringLiteral("Ravelind"));
+}
+
+void TestLanguageModule::damagedLocaleModuleStartsInEnglish()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(shelltest::moduleDir() + QStringLiteral("/Zem437.rcc"),
+                        dir.filePath(QStringLiteral("Zem437.rcc"))));
+    QFile damaged(dir.filePath(QStringLiteral("Zem949.rcc")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a resource file");
+    damaged.close();
+    qputenv("RAVELIND_CODEPAGE", "949");
+    StartOptions options;
+    options.moduleDirs = {dir.path()};
+    options.registryFile = dir.filePath(QStringLiteral("registry.reg")).toStdString();
+    options.splash = false;
+    CZemApp app(options);
+    const int result = app.start();
+    qputenv("RAVELIND_CODEPAGE", "437");
+    QCOMPARE(result, 0);
+    QCOMPARE(app.module().codePage(), 437);
+    QVERIFY(app.module().location().fellBack);
 }
 
 void TestLanguageModule::noModuleStopsWithTheMessage()
