@@ -126,14 +126,18 @@ void CMainFrame::buildMenus()
     connect(action(cmd::Options), &QAction::triggered, this, &CMainFrame::options);
     connect(action(cmd::Tools), &QAction::triggered, this, &CMainFrame::customizeTools);
     connect(action(cmd::HelpContents), &QAction::triggered, this, &CMainFrame::helpContents);
-    action(cmd::HelpContents)->setShortcut(QKeySequence::HelpContents);
+    action(cmd::HelpContents)
+        ->setShortcut(QKeySequence::keyBindings(QKeySequence::HelpContents)
+                          .value(0, QKeySequence(Qt::Key_F1)));
     connect(action(cmd::About), &QAction::triggered, this, &CMainFrame::about);
     connect(makeAction(cmd::ExportProfiles), &QAction::triggered, this,
             &CMainFrame::exportProfiles);
     connect(makeAction(cmd::ImportProfiles), &QAction::triggered, this,
             &CMainFrame::importProfiles);
     QAction *exit = makeAction(cmd::Exit);
-    exit->setShortcut(QKeySequence::Quit);
+    // Some desktops define no standard quit key; the guide promises Ctrl+Q.
+    exit->setShortcut(QKeySequence::keyBindings(QKeySequence::Quit)
+                          .value(0, QKeySequence(QStringLiteral("Ctrl+Q"))));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *file = menuBar()->addMenu(module.text(str::MenuFile));
