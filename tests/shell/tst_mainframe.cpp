@@ -10,6 +10,7 @@
 #include <shell/core/registrykeys.h>
 #include <shell/core/settings.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
@@ -55,6 +56,8 @@ private slots:
     void newOpensAnotherBrowseWindow();
     void nothingSelectedWithoutABrowseWindow();
     void toolsListWrittenBackAtExit();
+    void damagedSettingsFileIsSetAsideAndDefaultsApply();
+    void unreadableSettingsStopStartUp();
     void userGuideFoundBesideTheModule();
 };
 
@@ -250,6 +253,28 @@ void TestMainFrame::toolsListWrittenBackAtExit()
     started.app->exit();
     platform::Registry registry(started.dir.filePath(QStringLiteral("registry.reg")).toStdString());
     QCOMPARE(ToolStore(registry).load(), tools);
+}
+
+void TestMainFrame::damagedSettingsFileIsSetAsideAndDefaultsApply()
+{
+    shelltest::StartedApp started([](const QString &file) {
+        QFile damaged(file);
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("this is not a settings file\n");
+    });
+    QCOMPARE(started.startResult, 0);
+    QCOMPARE(started.app->settings().values().saveWindowSize, 0u);
+    const QStringList kept =
+        QDir(started.dir.path()).entryList({QStringLiteral("registry.reg.bad-*")});
+    QCOMPARE(kept.size(), 1);
+}
+
+void TestMainFrame::unreadableSettingsStopStartUp()
+{
+    // A folder where the settings file should be cannot be read as one.
+    shelltest::StartedApp started([](const QString &file) { QVERIFY(QDir().mkpath(file)); });
+    QCOMPARE(started.startResult, 1);
+    QCOMPARE(started.app->mainFrame(), nullptr);
 }
 
 void TestMainFrame::userGuideFoundBesideTheModule()
