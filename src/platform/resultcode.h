@@ -21,6 +21,12 @@ constexpr std::uint32_t DiskFull = 112;
 constexpr std::uint32_t InsufficientBuffer = 111; // "buffer overflow"
 constexpr std::uint32_t AlreadyExists = 183;
 constexpr std::uint32_t Cancelled = 1223;
+constexpr std::uint32_t TooManyOpenFiles = 4;
+constexpr std::uint32_t BadPathname = 161; // invalid key or path name
+constexpr std::uint32_t FilenameTooLong = 206;
+constexpr std::uint32_t RegistryCorrupt = 1009; // "the configuration registry database is corrupt"
+constexpr std::uint32_t IoDevice = 1117;
+constexpr std::uint32_t NoMoreItems = 259; // enumeration index past the end
 constexpr std::uint32_t DatatypeMismatch = 1629;
 // libcurl failures live in the internet range 12000-12999.
 constexpr std::uint32_t InternetFirst = 12000;
@@ -38,6 +44,15 @@ constexpr ResultCode kMissingResult = static_cast<ResultCode>(0x800CFFFFu);
 constexpr ResultCode kUnspecifiedFailure = static_cast<ResultCode>(0x80004005u);
 constexpr ResultCode kCancelled = static_cast<ResultCode>(0x800704C7u);
 
-constexpr bool failed(ResultCode rc) { return rc < 0; }
+constexpr bool failed(ResultCode rc)
+{
+    return rc < 0;
+}
+
+// The Windows error number inside a failure code made by fromWin32 (1629 for a type mismatch).
+constexpr std::uint32_t win32Error(ResultCode rc)
+{
+    return static_cast<std::uint32_t>(rc) & 0xFFFFu;
+}
 
 } // namespace platform

@@ -1,0 +1,30 @@
+#include "shell/aboutdialog.h"
+
+#include "shell/languagemodule.h"
+
+#include <platform/machineidentity.h>
+
+#include <QLabel>
+
+namespace shell {
+
+AboutDialog::AboutDialog(const LanguageModule &module, const platform::MachineIdentity &identity,
+                         QWidget *parent)
+    : FormDialog(module, 100, parent)
+{
+    bind<QLabel>(1002)->setPixmap(module.image(QStringLiteral("icon128-48.png")));
+    QLabel *version = bind<QLabel>(1001);
+    version->setText(version->text().arg(QStringLiteral(RAVELIND_VERSION)));
+    // A value the system does not record leaves the control as the form has it.
+    if (!identity.owner.empty())
+        bind<QLabel>(1003)->setText(QString::fromStdString(identity.owner));
+    else
+        bind<QLabel>(1003);
+    if (!identity.organization.empty())
+        bind<QLabel>(1000)->setText(QString::fromStdString(identity.organization));
+    else
+        bind<QLabel>(1000);
+    setFixedSize(sizeHint());
+}
+
+} // namespace shell

@@ -1,0 +1,119 @@
+#pragma once
+
+// The main window: menus, toolbar, status bar with its panes, the shared small images, the
+// area of the child windows, the placement kept in the settings, the Tools menu, and the
+// selection notions through which commands find what they apply to.
+
+#include "shell/browseselection.h"
+
+#include <shell/core/settings.h>
+
+#include <QMainWindow>
+
+#include <map>
+#include <optional>
+
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QSplashScreen;
+
+namespace shell {
+
+class CZemApp;
+
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit CMainFrame(CZemApp &app);
+    ~CMainFrame() override;
+
+    // Builds menus, toolbar, status bar and images, and places the window as the settings
+    // say. False (with `error`) when a part is missing from the language module.
+    bool create(QString &error);
+    // Shows the window normal, maximized or minimized.
+    void showWithState(ShowState state);
+    // The splash bitmap for a moment; gone at the first click or key.
+    void showSplash();
+
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+    // The command of that ID; nullptr when the window has none.
+    QAction *action(int id) const;
+    QMenu *toolsMenu() const { return m_toolsMenu; }
+    // The 16 x 16 images of bitmap 133, shared by the tree, the lists and the dialogs.
+    const QList<QPixmap> &smallImages() const { return m_smallImages; }
+
+    // Status bar panes.
+    QString userPaneText() const;
+    void setWorkFolderPane(const QString &text);
+    void setCommentPane(const QString &text);
+    void showStatusMessage(const QString &text);
+
+    // Selection notions, from the active browse window; with none, nothing is selected.
+    BrowseSelection *activeBrowse() const;
+    const protocol::ServerProfile *serverOfSelection() const;
+    std::optional<std::string> selectedServerPath() const;
+    std::optional<std::string> ownWorkingFolder() const;
+    std::optional<std::string> inheritedWorkingFolder() const;
+    bool noneCheckedOut() const;
+    bool anyCheckedOut() const;
+    // Writes a line into the active browse window's message pane, when there is one.
+    void appendMessage(int image, const QString &text);
+
+    // Puts the tools of the list at the top of the Tools menu, replacing those there; the
+    // 17th and later are shown disabled. Runs every time the menu opens.
+    void rebuildToolsMenu();
+    // Starts the tool at `position` of the list; shows the argument dialog when the tool asks
+    // for one, and an error box when it cannot start.
+    void launchTool(std::size_t position);
+
+    // Application commands.
+    QMdiSubWindow *newBrowseWindow();
+    void about();
+    void helpContents();
+    void options();
+    void serverProfiles();
+    void customizeTools();
+    void exportProfiles();
+    void importProfiles();
+
+signals:
+    // A stored profile was deleted (the browse window drops its node) or written.
+    void profileDeleted(const QString &name);
+    void profileWritten(const QString &name);
+    // The stored profiles were replaced by an import.
+    void profilesReplaced();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QAction *makeAction(int id, int toolbarImage = -1);
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusBar();
+    void restorePlacement();
+    void savePlacement();
+    void updateCommandStates();
+    void closeSplash();
+
+    CZemApp &m_app;
+    QMdiArea *m_mdiArea = nullptr;
+    QMenu *m_toolsMenu = nullptr;
+    QMenu *m_windowMenu = nullptr;
+    QAction *m_toolsSeparator = nullptr;
+    QList<QAction *> m_toolActions;
+    std::map<int, QAction *> m_actions;
+    QList<QPixmap> m_smallImages;
+    QList<QPixmap> m_toolbarImages;
+    QLabel *m_userPane = nullptr;
+    QLabel *m_workFolderPane = nullptr;
+    QLabel *m_commentPane = nullptr;
+    QSplashScreen *m_splash = nullptr;
+    bool m_placementSaved = false;
+};
+
+} // namespace shell

@@ -1,0 +1,160 @@
+#include "shell/czemapp.h"
+
+#include "shell/cmainframe.h"
+#include "shell/errortext.h"
+#include "shell/languagemodule.h"
+#include "shell/shellconstants.h"
+
+#include <platform/registry.h>
+#include <shell/core/profilestore.h>
+#include <shell/core/settings.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace shell {
+
+CZemApp::CZemApp(StartOptions options)
+    : m_options(std::move(options))
+{
+}
+
+CZemApp::~CZemApp()
+{
+    // The window goes first: it reads the module and the settings while it closes.
+    m_mainFrame.reset();
+}
+
+// Platforms without a screen have nobody to click a message box away.
+static bool canShowMessageBoxes()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void CZemApp::fail(const QString &text) const
+{
+    std::fprintf(stderr, "ravelind: %s\n", text.toLocal8Bit().constData());
+    if (canShowMessageBoxes())
+        QMessageBox::critical(nullptr, QCoreApplication::applicationName(), text);
+}
+
+int CZemApp::start()
+{
+    // 1. Code page and application name.
+    const int codePage = currentCodePage();
+    QCoreApplication::setApplicationName(QStringLiteral("Ravelind"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quellvane"));
+
+    // 2. The language module: the locale's, else the English one.
+    m_moduleDirs = m_options.moduleDirs.isEmpty()
+                       ? moduleSearchDirs(QCoreApplication::applicationDirPath())
+                       : m_options.moduleDirs;
+    std::optional<ModuleLocation> location = findModule(codePage, m_moduleDirs);
+    QString why;
+    if (location)
+        m_module = LanguageModule::open(*location, why);
+    if (!m_module && location && location->codePage != kEnglishCodePage) {
+        // The locale's module is there but damaged: English is better than nothing.
+        std::fprintf(stderr, "ravelind: %s\n", why.toLocal8Bit().constData());
+        location = findModule(kEnglishCodePage, m_moduleDirs);
+        if (location) {
+            location->fellBack = true;
+            m_module = LanguageModule::open(*location, why);
+        }
+    }
+    if (!m_module) {
+        if (!why.isEmpty())
+            std::fprintf(stderr, "ravelind: %s\n", why.toLocal8Bit().constData());
+        fail(QLatin1String(kModuleMissingText));
+        return kModuleMissingExitCode;
+    }
+    if (location->fellBack) {
+        std::fprintf(stderr, "ravelind: %s\n",
+                     m_module->text(str::ModuleFellBack).arg(codePage).toLocal8Bit().constData());
+    }
+
+    // 3. to 7. The settings store (its file, RAVELIND_CONFIG_DIR), the settings and the
+    // machine identity. The clipboard formats are fixed MIME types (shellconstants.h).
+    m_registry = std::make_unique<platform::Registry>(m_options.registryFile.empty()
+                                                          ? platform::Registry::defaultFile()
+                                                          : m_options.registryFile);
+    m_settings = std::make_unique<Settings>(*m_registry);
+    m_profiles = std::make_unique<ProfileStore>(*m_registry);
+    m_toolStore = std::make_unique<ToolStore>(*m_registry);
+    const platform::ResultCode loaded = m_settings->load();
+    if (platform::failed(loaded)) {
+        fail(m_module->text(str::SettingsUnreadable).arg(errorText(*m_module, loaded)));
+        return 1;
+    }
+    const std::optional<platform::RegistryNotice> notice = m_registry->takeNotice();
+    m_identity = platform::readMachineIdentity();
+
+    // 9. The child window templates hold their defaults until the windows register.
+    // 10. The main window.
+    m_mainFrame = std::make_unique<CMainFrame>(*this);
+    QString frameError;
+    if (!m_mainFrame->create(frameError)) {
+        fail(m_module->text(str::FormDamaged).arg(frameError));
+        m_mainFrame.reset();
+        return 1;
+    }
+    // 11. One browse window, 12. shown with the start-up show state.
+    m_mainFrame->newBrowseWindow();
+    m_mainFrame->showWithState(m_settings->values().startShowState());
+    if (m_options.splash)
+        m_mainFrame->showSplash();
+    if (notice) {
+        const QString text = m_module->text(str::SettingsSetAside)
+                                 .arg(QString::fromStdString(notice->setAsidePath.string()),
+                                      QString::fromStdString(notice->reason));
+        std::fprintf(stderr, "ravelind: %s\n", text.toLocal8Bit().constData());
+        if (canShowMessageBoxes())
+            QMessageBox::warning(m_mainFrame.get(), m_mainFrame->windowTitle(), text);
+    }
+    if (location->fellBack)
+        m_mainFrame->showStatusMessage(m_module->text(str::ModuleFellBack).arg(codePage));
+    // 13. The tip of the day, when the splash is allowed and the setting asks for it.
+    if (m_options.splash && m_settings->values().startUp == 0 && tipOfTheDay)
+        tipOfTheDay(*m_mainFrame);
+    // 14. The tools list.
+    m_tools = m_toolStore->load();
+    m_started = true;
+    return 0;
+}
+
+void CZemApp::exit()
+{
+    if (!m_started)
+        return;
+    m_started = false;
+    const platform::ResultCode rc = m_toolStore->save(m_tools);
+    if (platform::failed(rc)) {
+        std::fprintf(stderr, "ravelind: %s\n",
+                     m_module->text(str::ToolsNotSaved)
+                         .arg(errorText(*m_module, rc))
+                         .toLocal8Bit()
+                         .constData());
+    }
+}
+
+QString CZemApp::helpFile(QStringList *searched) const
+{
+    QStringList candidates;
+    for (const QString &dir : m_moduleDirs)
+        candidates.append(QDir(dir).absoluteFilePath(QStringLiteral("docs/index.html")));
+    if (searched)
+        *searched = candidates;
+    for (const QString &candidate : std::as_const(candidates)) {
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace shell

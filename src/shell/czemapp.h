@@ -1,0 +1,89 @@
+#pragma once
+
+// The application object: owns, for the life of the process, the language module, the
+// settings store, the machine identity, the child window templates, the tools list and the
+// main window, and runs the start-up sequence. Everything here is for the UI thread.
+
+#include "shell/childwindowtemplates.h"
+
+#include <platform/machineidentity.h>
+#include <shell/core/toollist.h>
+
+#include <QStringList>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace platform {
+class Registry;
+}
+
+namespace shell {
+
+class CMainFrame;
+class LanguageModule;
+class ProfileStore;
+class Settings;
+class ToolStore;
+
+struct StartOptions
+{
+    // Where the language module is looked for; empty: beside the executable, then in
+    // ../share/ravelind/.
+    QStringList moduleDirs;
+    // The settings file; empty: platform::Registry::defaultFile() (RAVELIND_CONFIG_DIR).
+    std::filesystem::path registryFile;
+    // The splash window, and with it the tip of the day, at start-up.
+    bool splash = true;
+};
+
+class CZemApp
+{
+public:
+    explicit CZemApp(StartOptions options = {});
+    CZemApp(const CZemApp &) = delete;
+    CZemApp &operator=(const CZemApp &) = delete;
+    ~CZemApp();
+
+    // Runs the start-up sequence. 0 when the main window is up; otherwise the process exit
+    // code, after the reason was shown (message boxes; stderr as well).
+    int start();
+    // Writes the tools list back. Call once the event loop has ended.
+    void exit();
+
+    const LanguageModule &module() const { return *m_module; }
+    platform::Registry &registry() { return *m_registry; }
+    Settings &settings() { return *m_settings; }
+    ProfileStore &profiles() { return *m_profiles; }
+    ToolStore &toolStore() { return *m_toolStore; }
+    std::vector<ToolEntry> &tools() { return m_tools; }
+    const platform::MachineIdentity &identity() const { return m_identity; }
+    ChildWindowTemplates &templates() { return m_templates; }
+    CMainFrame *mainFrame() { return m_mainFrame.get(); }
+    // The user guide's start page, docs/index.html in the first folder where a language
+    // module is looked for that has it; empty when it is not installed. `searched` lists the
+    // places looked at.
+    QString helpFile(QStringList *searched = nullptr) const;
+    // Set by the tips dialog's code: shows the tip of the day. Unset, no tip is shown.
+    std::function<void(CMainFrame &)> tipOfTheDay;
+
+private:
+    void fail(const QString &text) const;
+
+    StartOptions m_options;
+    QStringList m_moduleDirs;
+    std::unique_ptr<LanguageModule> m_module;
+    std::unique_ptr<platform::Registry> m_registry;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<ProfileStore> m_profiles;
+    std::unique_ptr<ToolStore> m_toolStore;
+    std::vector<ToolEntry> m_tools;
+    platform::MachineIdentity m_identity;
+    ChildWindowTemplates m_templates;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    bool m_started = false;
+};
+
+} // namespace shell

@@ -1,0 +1,44 @@
+#pragma once
+
+// A plain dialog over the settings of the options (form 191), until the options sheet of the
+// browse window takes its place. OK writes the changed values to the settings store; turning
+// "save user names and passwords" off removes the credentials of every stored profile.
+
+#include "shell/formdialog.h"
+
+namespace platform {
+class Registry;
+}
+
+class QCheckBox;
+class QLineEdit;
+
+namespace shell {
+
+class ProfileStore;
+class Settings;
+
+class OptionsDialog : public FormDialog
+{
+    Q_OBJECT
+public:
+    OptionsDialog(const LanguageModule &module, platform::Registry &registry, Settings &settings,
+                  ProfileStore &profiles, QWidget *parent);
+
+    void accept() override;
+
+private:
+    platform::Registry &m_registry;
+    Settings &m_settings;
+    ProfileStore &m_profiles;
+    QCheckBox *m_saveUserPass;
+    QCheckBox *m_deleteLocalFile;
+    QCheckBox *m_displayUnitSize;
+    QCheckBox *m_saveWindowSize;
+    QCheckBox *m_saveColumnSize;
+    QCheckBox *m_saveColumnOrder;
+    QLineEdit *m_getFolder;
+    QLineEdit *m_logFolder;
+};
+
+} // namespace shell

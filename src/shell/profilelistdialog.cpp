@@ -1,0 +1,152 @@
+#include "shell/profilelistdialog.h"
+
+#include "shell/errortext.h"
+#include "shell/languagemodule.h"
+#include "shell/profileeditdialog.h"
+#include "shell/shellconstants.h"
+
+#include <shell/core/profilestore.h>
+#include <shell/core/settings.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace shell {
+
+ProfileListDialog::ProfileListDialog(const LanguageModule &module, ProfileStore &profiles,
+                                     const Settings &settings, const QList<QPixmap> &smallImages,
+                                     QWidget *parent)
+    : FormDialog(module, form::ProfileList, parent)
+    , m_profiles(profiles)
+    , m_settings(settings)
+    , m_rowIcon(smallImages.size() > img::ServerConnected ? QIcon(smallImages[img::ServerConnected])
+                                                          : QIcon())
+    , m_list(bind<QTreeWidget>(1055))
+    , m_delete(bind<QPushButton>(1056))
+    , m_edit(bind<QPushButton>(1058))
+{
+    m_list->setHeaderLabels({module.text(str::ProfileColumn)});
+    m_list->setColumnWidth(0, 250);
+    m_list->setIconSize(QSize(16, 16));
+    connect(bind<QPushButton>(1057), &QPushButton::clicked, this, &ProfileListDialog::addProfile);
+    connect(m_edit, &QPushButton::clicked, this, &ProfileListDialog::editSelected);
+    connect(m_delete, &QPushButton::clicked, this, &ProfileListDialog::deleteSelected);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const auto selected = m_list->selectedItems().size();
+        m_delete->setEnabled(selected > 0);
+        m_edit->setEnabled(selected == 1);
+    });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &ProfileListDialog::editSelected);
+    refill({});
+}
+
+void ProfileListDialog::refill(const QString &select)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_list->clear();
+    for (const protocol::ServerProfile &profile : m_profiles.readAll()) {
+        auto *row = new QTreeWidgetItem(m_list, {QString::fromStdString(profile.name)});
+        row->setIcon(0, m_rowIcon);
+        if (row->text(0).compare(select, Qt::CaseInsensitive) == 0)
+            m_list->setCurrentItem(row);
+    }
+    QApplication::restoreOverrideCursor();
+    m_delete->setEnabled(!m_list->selectedItems().isEmpty());
+    m_edit->setEnabled(m_list->selectedItems().size() == 1);
+}
+
+QStringList ProfileListDialog::names() const
+{
+    QStringList names;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
+        names.append(m_list->topLevelItem(i)->text(0));
+    return names;
+}
+
+void ProfileListDialog::deleteSelected()
+{
+    const QList<QTreeWidgetItem *> rows = m_list->selectedItems();
+    for (QTreeWidgetItem *row : rows) {
+        const QString name = row->text(0);
+        const platform::ResultCode rc = m_profiles.remove(name.toStdString());
+        if (platform::failed(rc)) {
+            QMessageBox::critical(
+                this, windowTitle(),
+                module().text(str::ProfileNotDeleted).arg(errorText(module(), rc)));
+            break;
+        }
+        delete row;
+        emit profileDeleted(name);
+    }
+    m_delete->setEnabled(!m_list->selectedItems().isEmpty());
+}
+
+void ProfileListDialog::addProfile()
+{
+    const auto taken = [this](const QString &name) {
+        protocol::ServerProfile existing;
+        return !platform::failed(m_profiles.readByName(name.toStdString(), existing)) ||
+               names().contains(name, Qt::CaseInsensitive);
+    };
+    ProfileEditDialog dialog(module(), protocol::ServerProfile{}, true,
+                             m_settings.values().saveUserPass != 0, taken, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const bool withCredentials = m_settings.values().saveUserPass != 0;
+    const platform::ResultCode rc = m_profiles.write(dialog.profile(), withCredentials);
+    if (platform::failed(rc)) {
+        QMessageBox::critical(this, windowTitle(),
+                              module().text(str::ProfileNotSaved).arg(errorText(module(), rc)));
+        return;
+    }
+    const QString name = QString::fromStdString(dialog.profile().name);
+    emit profileWritten(name);
+    refill(name);
+}
+
+void ProfileListDialog::editSelected()
+{
+    const QList<QTreeWidgetItem *> rows = m_list->selectedItems();
+    if (rows.size() != 1)
+        return;
+    const QString oldName = rows.first()->text(0);
+    protocol::ServerProfile profile;
+    if (const auto rc = m_profiles.readByName(oldName.toStdString(), profile);
+        platform::failed(rc)) {
+        QMessageBox::critical(this, windowTitle(),
+                              module().text(str::ProfileNotSaved).arg(errorText(module(), rc)));
+        refill({});
+        return;
+    }
+    const auto taken = [this](const QString &name) {
+        return names().contains(name, Qt::CaseInsensitive);
+    };
+    const bool withCredentials = m_settings.values().saveUserPass != 0;
+    ProfileEditDialog dialog(module(), profile, false, withCredentials, taken, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The new key is written before the old one goes, so a failure never loses the profile.
+    const platform::ResultCode rc = m_profiles.write(dialog.profile(), withCredentials);
+    if (platform::failed(rc)) {
+        QMessageBox::critical(this, windowTitle(),
+                              module().text(str::ProfileNotSaved).arg(errorText(module(), rc)));
+        return;
+    }
+    const QString newName = QString::fromStdString(dialog.profile().name);
+    if (newName.compare(oldName, Qt::CaseInsensitive) != 0) {
+        const platform::ResultCode removed = m_profiles.remove(oldName.toStdString());
+        if (platform::failed(removed))
+            QMessageBox::warning(
+                this, windowTitle(),
+                module().text(str::ProfileNotDeleted).arg(errorText(module(), removed)));
+        else
+            emit profileDeleted(oldName);
+    }
+    emit profileWritten(newName);
+    refill(newName);
+}
+
+} // namespace shell

@@ -1,0 +1,34 @@
+#include "shell/toolargumentdialog.h"
+
+#include "shell/languagemodule.h"
+#include "shell/shellconstants.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace shell {
+
+ToolArgumentDialog::ToolArgumentDialog(const LanguageModule &module, QWidget *parent)
+    : FormDialog(module, form::ToolArgument, parent)
+    , m_argument(bind<QLineEdit>(1006))
+{
+    connect(bind<QPushButton>(1068), &QPushButton::clicked, this, &ToolArgumentDialog::browse);
+    m_argument->setFocus();
+}
+
+QString ToolArgumentDialog::argument() const
+{
+    return m_argument->text();
+}
+
+void ToolArgumentDialog::browse()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, module().text(str::ToolArgumentTitle),
+                                     m_argument->text(), module().text(str::ToolProgramFilter));
+    if (!path.isEmpty())
+        m_argument->setText(path);
+}
+
+} // namespace shell

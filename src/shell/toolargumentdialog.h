@@ -1,0 +1,25 @@
+#pragma once
+
+// Asks for the argument of a tool that prompts for it (form 178).
+
+#include "shell/formdialog.h"
+
+class QLineEdit;
+
+namespace shell {
+
+class ToolArgumentDialog : public FormDialog
+{
+    Q_OBJECT
+public:
+    ToolArgumentDialog(const LanguageModule &module, QWidget *parent);
+
+    QString argument() const;
+
+private:
+    void browse();
+
+    QLineEdit *m_argument;
+};
+
+} // namespace shell

@@ -1,0 +1,291 @@
+// The main window: what it shows after start-up, the Tools menu, its placement in the
+// settings, and the selection notions without a browse window.
+
+#include "shelltestsupport.h"
+
+#include "shell/languagemodule.h"
+#include "shell/shellconstants.h"
+
+#include <platform/registry.h>
+#include <shell/core/registrykeys.h>
+#include <shell/core/settings.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+
+using namespace shell;
+
+static std::vector<ToolEntry> makeTools(int n)
+{
+    std::vector<ToolEntry> tools;
+    for (int i = 0; i < n; ++i)
+        tools.push_back({"Tool " + std::to_string(i + 1), "/bin/true", "", "", 0});
+    return tools;
+}
+
+static QList<QAction *> toolActions(QMenu *menu)
+{
+    QList<QAction *> found;
+    for (QAction *a : menu->actions()) {
+        const int id = a->data().toInt();
+        if (id >= kFirstToolCommand && id < kFirstToolCommand + 1000)
+            found.append(a);
+    }
+    return found;
+}
+
+class TestMainFrame : public QObject
+{
+    Q_OBJECT
+private slots:
+    void comesUpWithPanesMenusAndABrowseWindow();
+    void toolsMenuRebuiltTwiceInsertsOnce();
+    void toolsBeyondSixteenAreDisabled();
+    void toolsMenuFollowsTheListAfterChanges();
+    void toolsLoadedFromTheSettingsAtStartUp();
+    void placementRestored_data();
+    void placementRestored();
+    void closingMaximizedWritesStateThreeAndNoRectangle();
+    void closingNormalWritesTheRectangle();
+    void newOpensAnotherBrowseWindow();
+    void nothingSelectedWithoutABrowseWindow();
+    void toolsListWrittenBackAtExit();
+    void damagedSettingsFileIsSetAsideAndDefaultsApply();
+    void unreadableSettingsStopStartUp();
+    void userGuideFoundBesideTheModule();
+};
+
+void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
+{
+    shelltest::StartedApp started;
+    QCOMPARE(started.startResult, 0);
+    CMainFrame &frame = started.frame();
+    QVERIFY(frame.isVisible());
+    QStringList titles;
+    for (QAction *menu : frame.menuBar()->actions())
+        titles.append(menu->text().remove(QLatin1Char('&')));
+    QCOMPARE(titles, (QStringList{"File", "View", "Tools", "Window", "Help"}));
+    // Pane 1 shows the user name of the machine identity; panes 2 and 3 wait for a folder.
+    QVERIFY(!started.app->identity().userName.empty());
+    QCOMPARE(frame.userPaneText(), QString::fromStdString(started.app->identity().userName));
+    QVERIFY(frame.findChild<QLabel *>(QStringLiteral("pane2")));
+    QVERIFY(frame.findChild<QLabel *>(QStringLiteral("pane3")));
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
+    QVERIFY(frame.findChild<QToolBar *>(QStringLiteral("toolbar128")));
+    QCOMPARE(frame.smallImages().size(), 15);
+    for (int id : {cmd::New, cmd::About, cmd::HelpContents, cmd::Options, cmd::ServerProfiles,
+                   cmd::Tools, cmd::ExportProfiles, cmd::ImportProfiles}) {
+        QVERIFY2(frame.action(id), qPrintable(QString::number(id)));
+        QVERIFY(!frame.action(id)->text().startsWith(QLatin1Char('#')));
+    }
+}
+
+void TestMainFrame::toolsMenuRebuiltTwiceInsertsOnce()
+{
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    started.app->tools() = makeTools(3);
+    const int fixed = int(frame.toolsMenu()->actions().size());
+    emit frame.toolsMenu()->aboutToShow();
+    emit frame.toolsMenu()->aboutToShow();
+    QCOMPARE(toolActions(frame.toolsMenu()).size(), 3);
+    QCOMPARE(frame.toolsMenu()->actions().size(), fixed + 3);
+    QCOMPARE(toolActions(frame.toolsMenu()).first()->text(), QStringLiteral("Tool 1"));
+}
+
+void TestMainFrame::toolsBeyondSixteenAreDisabled()
+{
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    started.app->tools() = makeTools(17);
+    frame.rebuildToolsMenu();
+    const QList<QAction *> tools = toolActions(frame.toolsMenu());
+    QCOMPARE(tools.size(), 17);
+    for (int i = 0; i < 16; ++i) {
+        QVERIFY2(tools[i]->isEnabled(), qPrintable(tools[i]->text()));
+        QCOMPARE(tools[i]->data().toInt(), 1000 + i);
+    }
+    QVERIFY(!tools[16]->isEnabled());
+}
+
+void TestMainFrame::toolsMenuFollowsTheListAfterChanges()
+{
+    // A menu that kept old entries would start a different tool than the one it names.
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    started.app->tools() = makeTools(3);
+    frame.rebuildToolsMenu();
+    started.app->tools().erase(started.app->tools().begin());
+    frame.rebuildToolsMenu();
+    const QList<QAction *> tools = toolActions(frame.toolsMenu());
+    QCOMPARE(tools.size(), 2);
+    QCOMPARE(tools[0]->text(), QStringLiteral("Tool 2"));
+    QCOMPARE(tools[0]->data().toInt(), 1000);
+    started.app->tools().clear();
+    frame.rebuildToolsMenu();
+    QCOMPARE(toolActions(frame.toolsMenu()).size(), 0);
+}
+
+void TestMainFrame::toolsLoadedFromTheSettingsAtStartUp()
+{
+    shelltest::StartedApp started([](const QString &file) {
+        platform::Registry registry(file.toStdString());
+        ToolStore store(registry);
+        QCOMPARE(store.write({"Editor", "/usr/bin/editor", "x", "", 1}), 0);
+    });
+    QCOMPARE(started.app->tools().size(), std::size_t(1));
+    QCOMPARE(started.app->tools()[0].name, std::string("Editor"));
+    QCOMPARE(started.app->tools()[0].input, 1u);
+}
+
+void TestMainFrame::placementRestored_data()
+{
+    QTest::addColumn<uint>("saveWindowSize");
+    QTest::addColumn<uint>("mainWindow");
+    QTest::addColumn<bool>("rectangleUsed");
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("sizes kept, normal: stored rectangle") << 1u << 1u << true << false;
+    QTest::newRow("sizes not kept: default placement") << 0u << 1u << false << false;
+    QTest::newRow("sizes kept, maximized: rectangle ignored") << 1u << 3u << false << true;
+    QTest::newRow("maximized but sizes not kept: normal") << 0u << 3u << false << false;
+    QTest::newRow("unknown state 5 reads as normal") << 1u << 5u << true << false;
+}
+
+void TestMainFrame::placementRestored()
+{
+    QFETCH(uint, saveWindowSize);
+    QFETCH(uint, mainWindow);
+    QFETCH(bool, rectangleUsed);
+    QFETCH(bool, maximized);
+    const QRect stored(40, 50, 640, 480);
+    shelltest::StartedApp started([&](const QString &file) {
+        platform::Registry registry(file.toStdString());
+        const std::string_view key = keys::kSettings;
+        QCOMPARE(registry.writeDword(key, keys::kSaveWindowSize, saveWindowSize), 0);
+        QCOMPARE(registry.writeDword(key, keys::kMainWindow, mainWindow), 0);
+        QCOMPARE(registry.writeDword(key, keys::kMainLeft, 40), 0);
+        QCOMPARE(registry.writeDword(key, keys::kMainTop, 50), 0);
+        QCOMPARE(registry.writeDword(key, keys::kMainRight, 680), 0);
+        QCOMPARE(registry.writeDword(key, keys::kMainBottom, 530), 0);
+    });
+    QCOMPARE(started.startResult, 0);
+    CMainFrame &frame = started.frame();
+    QCOMPARE(frame.isMaximized(), maximized);
+    if (!maximized)
+        QCOMPARE(frame.geometry() == stored, rectangleUsed);
+}
+
+void TestMainFrame::closingMaximizedWritesStateThreeAndNoRectangle()
+{
+    shelltest::StartedApp started;
+    const QString file = started.dir.filePath(QStringLiteral("registry.reg"));
+    started.frame().showMaximized();
+    QVERIFY(started.frame().close());
+    platform::Registry registry(file.toStdString());
+    std::uint32_t value = 0;
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kMainWindow, value), 0);
+    QCOMPARE(value, 3u);
+    for (auto name : {keys::kMainLeft, keys::kMainTop, keys::kMainRight, keys::kMainBottom}) {
+        QCOMPARE(registry.readDword(keys::kSettings, name, value), 0);
+        QCOMPARE(value, 0u);
+    }
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kSaveWindowSize, value), 0);
+    QCOMPARE(value, 0u);
+}
+
+void TestMainFrame::closingNormalWritesTheRectangle()
+{
+    shelltest::StartedApp started;
+    const QString file = started.dir.filePath(QStringLiteral("registry.reg"));
+    CMainFrame &frame = started.frame();
+    frame.setGeometry(30, 40, 700, 500);
+    QVERIFY(frame.close());
+    platform::Registry registry(file.toStdString());
+    std::uint32_t state = 0, left = 0, top = 0, right = 0, bottom = 0;
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kMainWindow, state), 0);
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kMainLeft, left), 0);
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kMainTop, top), 0);
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kMainRight, right), 0);
+    QCOMPARE(registry.readDword(keys::kSettings, keys::kMainBottom, bottom), 0);
+    QCOMPARE(state, 1u);
+    QCOMPARE(QRect(QPoint(int(left), int(top)), QPoint(int(right) - 1, int(bottom) - 1)),
+             frame.geometry());
+}
+
+void TestMainFrame::newOpensAnotherBrowseWindow()
+{
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    frame.action(cmd::New)->trigger();
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
+    QCOMPARE(frame.mdiArea()->subWindowList().last()->windowTitle(), QStringLiteral("Ravelind"));
+}
+
+void TestMainFrame::nothingSelectedWithoutABrowseWindow()
+{
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    QCOMPARE(frame.activeBrowse(), nullptr);
+    QCOMPARE(frame.serverOfSelection(), nullptr);
+    QVERIFY(!frame.selectedServerPath());
+    QVERIFY(!frame.ownWorkingFolder());
+    QVERIFY(!frame.inheritedWorkingFolder());
+    QVERIFY(!frame.noneCheckedOut());
+    QVERIFY(!frame.anyCheckedOut());
+}
+
+void TestMainFrame::toolsListWrittenBackAtExit()
+{
+    shelltest::StartedApp started([](const QString &file) {
+        platform::Registry registry(file.toStdString());
+        ToolStore store(registry);
+        QCOMPARE(store.write({"Old", "/bin/old", "", "", 0}), 0);
+    });
+    const std::vector<ToolEntry> tools{{"B", "/bin/b", "x y", "/tmp", 1},
+                                       {"A", "/bin/a", "", "", 0}};
+    started.app->tools() = tools;
+    started.app->exit();
+    platform::Registry registry(started.dir.filePath(QStringLiteral("registry.reg")).toStdString());
+    QCOMPARE(ToolStore(registry).load(), tools);
+}
+
+void TestMainFrame::damagedSettingsFileIsSetAsideAndDefaultsApply()
+{
+    shelltest::StartedApp started([](const QString &file) {
+        QFile damaged(file);
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("this is not a settings file\n");
+    });
+    QCOMPARE(started.startResult, 0);
+    QCOMPARE(started.app->settings().values().saveWindowSize, 0u);
+    const QStringList kept =
+        QDir(started.dir.path()).entryList({QStringLiteral("registry.reg.bad-*")});
+    QCOMPARE(kept.size(), 1);
+}
+
+void TestMainFrame::unreadableSettingsStopStartUp()
+{
+    // A folder where the settings file should be cannot be read as one.
+    shelltest::StartedApp started([](const QString &file) { QVERIFY(QDir().mkpath(file)); });
+    QCOMPARE(started.startResult, 1);
+    QCOMPARE(started.app->mainFrame(), nullptr);
+}
+
+void TestMainFrame::userGuideFoundBesideTheModule()
+{
+    shelltest::StartedApp started;
+    const QString guide = started.app->helpFile();
+    QVERIFY(!guide.isEmpty());
+    QFile file(guide);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("<title>Ravelind User Guide</title>"));
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"
