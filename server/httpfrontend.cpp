@@ -70,6 +70,9 @@ int HttpFrontEnd::bind(std::string &error)
     };
     server.set_payload_max_length(constants::kMaxRequestBytes);
     server.set_keep_alive_max_count(1000);
+    // An idle kept-alive connection holds a worker, and stop() waits for it to time
+    // out, so keep the wait short; a chunked transfer reuses its connection at once.
+    server.set_keep_alive_timeout(2);
     server.set_read_timeout(60);
     server.set_write_timeout(60);
 

@@ -75,6 +75,7 @@ constexpr int kFolder = 1;
 constexpr int kFile = 2;
 
 constexpr const char *kSchema = R"sql(
+BEGIN;
 CREATE TABLE IF NOT EXISTS users(
     id TEXT PRIMARY KEY,
     pc TEXT NOT NULL,
@@ -126,6 +127,7 @@ CREATE TABLE IF NOT EXISTS uploads(
     busy INTEGER NOT NULL,
     touched INTEGER NOT NULL);
 INSERT OR IGNORE INTO items(id, parent, name, kind, owner) VALUES(1, NULL, '', 1, '');
+COMMIT;
 )sql";
 
 // The folders that make up a subtree, the start included, deleted ones too.
