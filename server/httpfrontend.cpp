@@ -69,6 +69,9 @@ int HttpFrontEnd::bind(std::string &error)
         return new httplib::ThreadPool(constants::kWorkerThreads);
     };
     server.set_payload_max_length(constants::kMaxRequestBytes);
+    // Headers and body go out in separate writes; without this, Nagle's algorithm and
+    // the peer's delayed ACK add tens of milliseconds to every answer.
+    server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(1000);
     // An idle kept-alive connection holds a worker, and stop() waits for it to time
     // out, so keep the wait short; a chunked transfer reuses its connection at once.

@@ -971,7 +971,9 @@ Outcome Repository::readFile(const Caller &caller, std::string_view path, std::i
             return o;
         if (Outcome o = resolveFile(*db, caller, path, file); !o.ok())
             return o;
-        const std::int64_t wanted = version == -1 ? latestVersion(*db, file.id) : version;
+        const std::int64_t wanted = version == -1 ? pinnedVersion(caller.userId, file.path, offset,
+                                                                  latestVersion(*db, file.id))
+                                                  : version;
         auto s = db->prepare(
             "SELECT hash, size, update_time FROM versions WHERE item = ?1 AND version = ?2");
         s.bind(1, file.id).bind(2, wanted);
@@ -980,6 +982,8 @@ Outcome Repository::readFile(const Caller &caller, std::string_view path, std::i
         hash = s.text(0);
         chunk.totalSize = s.integer(1);
         chunk.updateDate = s.text(2);
+        if (version == -1 && offset >= chunk.totalSize)
+            unpin(caller.userId, file.path);
     }
     if (offset < 0 || offset > chunk.totalSize)
         return refuse("Offset " + std::to_string(offset) + " lies outside the file.");
@@ -990,6 +994,30 @@ Outcome Repository::readFile(const Caller &caller, std::string_view path, std::i
     if (!m_blobs.read(hash, offset, want, chunk.data))
         return refuse("The version was removed while it was being read.");
     return {};
+}
+
+// How long a download of the latest version keeps to its version between chunks.
+static constexpr auto kDownloadPinLifetime = std::chrono::minutes(10);
+
+std::int64_t Repository::pinnedVersion(const std::string &userId, const std::string &path,
+                                       std::int64_t offset, std::int64_t latest)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(m_pinMutex);
+    std::erase_if(m_pins, [&](const auto &entry) {
+        return now - entry.second.touched > kDownloadPinLifetime;
+    });
+    DownloadPin &pin = m_pins[{userId, path}];
+    if (offset == 0 || pin.version == 0)
+        pin.version = latest;
+    pin.touched = now;
+    return pin.version;
+}
+
+void Repository::unpin(const std::string &userId, const std::string &path)
+{
+    std::lock_guard lock(m_pinMutex);
+    m_pins.erase({userId, path});
 }
 
 Outcome Repository::checkUploadTarget(SqliteDatabase &db, const Caller &caller,

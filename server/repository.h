@@ -2,8 +2,10 @@
 
 #include "blobstore.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -136,7 +138,9 @@ public:
     // One chunk of an upload; nextFileId is what the next chunk must carry, or after
     // the last chunk the new version's FileID.
     Outcome upload(const Caller &caller, const UploadChunk &chunk, std::string &nextFileId);
-    // Up to maxBytes of a version (-1: the latest) from offset.
+    // Up to maxBytes of a version (-1: the latest) from offset. A download of the
+    // latest version stays on the version its first chunk came from, so a check-in
+    // landing between two chunks cannot splice two versions into one file.
     Outcome readFile(const Caller &caller, std::string_view path, std::int64_t version,
                      std::int64_t offset, std::size_t maxBytes, FileChunk &chunk);
     Outcome checkOut(const Caller &caller, std::string_view path, const std::string &localPath);
@@ -157,12 +161,24 @@ private:
     std::filesystem::path uploadFile(const std::string &token) const;
     void recover();
 
+    std::int64_t pinnedVersion(const std::string &userId, const std::string &path,
+                               std::int64_t offset, std::int64_t latest);
+    void unpin(const std::string &userId, const std::string &path);
+
+    struct DownloadPin
+    {
+        std::int64_t version = 0;
+        std::chrono::steady_clock::time_point touched;
+    };
+
     Settings m_settings;
     BlobStore m_blobs;
     std::unique_ptr<ConnectionPool> m_pool;
     // Held around every write transaction and every blob placement or removal, so a
     // blob is never removed while a new version is about to refer to it.
     std::mutex m_writeMutex;
+    std::mutex m_pinMutex;
+    std::map<std::pair<std::string, std::string>, DownloadPin> m_pins;
 };
 
 } // namespace server

@@ -535,3 +535,36 @@ TEST_F(SmallChunkServiceTest, DownloadComesInChunkSizedAnswersUntilSizeZero)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SmallChunkServiceTest, DownloadOfLatestStaysOnItsVersionWhenACheckinLandsBetweenChunks)
+{
+    const std::string first = randomBytes(2500, 1);
+    const std::string second = randomBytes(3000, 2);
+    ASSERT_EQ(m_client->addFile("alice", "Docs", "e.bin", first).status, 200);
+    auto chunkAt = [&](long long offset) {
+        const Reply reply = call("GetFile", {{"UserID", "alice"},
+                                             {"FilePath", "Docs\\e.bin"},
+                                             {"Version", "-1"},
+                                             {"Offset", std::to_string(offset)}});
+        EXPECT_EQ(reply.status, 200) << faultString(reply.body);
+        return value(reply.body, "GetFileResponse/GetFileResult/TotalSize").value_or("");
+    };
+    EXPECT_EQ(chunkAt(0), "2500");
+    SoapClient bob(m_server.port());
+    bob.logon("bob");
+    ASSERT_EQ(
+        bob.call("CheckOut",
+                 {{"UserID", "bob"}, {"ServerFilePath", "Docs\\e.bin"}, {"LocalFilePath", "b"}})
+            .status,
+        200);
+    ASSERT_EQ(bob.checkin("bob", "Docs\\e.bin", second).status, 200);
+    EXPECT_EQ(chunkAt(1000), "2500");
+    EXPECT_EQ(chunkAt(2000), "2500");
+    EXPECT_EQ(chunkAt(2500), "2500");
+    // The next download starts afresh on the new latest version.
+    EXPECT_EQ(m_client->getFile("alice", "Docs\\e.bin"), second);
+}
+
+} // namespace

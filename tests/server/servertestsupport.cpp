@@ -161,6 +161,7 @@ SoapClient::SoapClient(int port, const ClientOptions &options)
     const std::string scheme = options.tls ? "https" : "http";
     m_client = std::make_unique<httplib::Client>(scheme + "://127.0.0.1:" + std::to_string(port));
     m_client->set_keep_alive(true);
+    m_client->set_tcp_nodelay(true);
     m_client->set_read_timeout(120);
     m_client->set_write_timeout(120);
     if (options.tls) {
