@@ -97,7 +97,8 @@ int main(int argc, char **argv)
             }
             seeded = true;
         }
-    } catch (const server::StorageError &e) {
+    } catch (const std::exception &e) {
+        // StorageError, or a filesystem_error while making the folders.
         std::cerr << "ravelind-server: cannot open the data folder " << options.dataDir << ": "
                   << e.what() << "\n";
         return 1;

@@ -422,6 +422,8 @@ Repository::Repository(Settings settings)
     m_pool = std::make_unique<ConnectionPool>(m_settings.dataDir / "ravelind.db");
     auto db = m_pool->acquire();
     db->exec(kSchema);
+    m_sessionDb = std::make_unique<SqliteDatabase>(m_settings.dataDir / "ravelind.db",
+                                                   SqliteDatabase::Sync::Normal);
     recover();
 }
 
@@ -1087,7 +1089,7 @@ Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::
     Session session;
     {
         std::lock_guard lock(m_writeMutex);
-        auto db = m_pool->acquire();
+        SqliteDatabase *db = m_sessionDb.get();
         SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
         if (chunk.fileId.empty()) {
             if (Outcome o = checkUploadTarget(*db, caller, chunk); !o.ok())
@@ -1168,9 +1170,10 @@ Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::
     }
     if (!chunk.last) {
         std::lock_guard lock(m_writeMutex);
-        auto db = m_pool->acquire();
-        db->prepare("UPDATE uploads SET busy = 0, seq = seq + 1, bytes = bytes + ?2, touched = ?3 "
-                    "WHERE token = ?1")
+        m_sessionDb
+            ->prepare(
+                "UPDATE uploads SET busy = 0, seq = seq + 1, bytes = bytes + ?2, touched = ?3 "
+                "WHERE token = ?1")
             .bind(1, session.token)
             .bind(2, static_cast<std::int64_t>(chunk.data.size()))
             .bind(3, nowSeconds())

@@ -174,6 +174,10 @@ private:
     Settings m_settings;
     BlobStore m_blobs;
     std::unique_ptr<ConnectionPool> m_pool;
+    // Upload bookkeeping between chunks: losing its last commits in a crash only makes
+    // the next chunk be written again, so it skips the flush per commit. Used under
+    // m_writeMutex only.
+    std::unique_ptr<SqliteDatabase> m_sessionDb;
     // Held around every write transaction and every blob placement or removal, so a
     // blob is never removed while a new version is about to refer to it.
     std::mutex m_writeMutex;

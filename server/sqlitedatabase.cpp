@@ -80,7 +80,7 @@ void SqliteStatement::reset()
     sqlite3_clear_bindings(m_statement);
 }
 
-SqliteDatabase::SqliteDatabase(const std::filesystem::path &file)
+SqliteDatabase::SqliteDatabase(const std::filesystem::path &file, Sync sync)
 {
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
@@ -94,7 +94,7 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path &file)
     sqlite3_busy_timeout(m_db, 10000);
     exec("PRAGMA journal_mode=WAL");
     // FULL: a change that was answered as done survives a power cut.
-    exec("PRAGMA synchronous=FULL");
+    exec(sync == Sync::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
     exec("PRAGMA foreign_keys=ON");
 }
 

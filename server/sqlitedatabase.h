@@ -54,7 +54,11 @@ private:
 class SqliteDatabase
 {
 public:
-    explicit SqliteDatabase(const std::filesystem::path &file);
+    enum class Sync { Full, Normal };
+    // Sync::Full makes every commit durable when it returns; Sync::Normal leaves the
+    // last commits to the next checkpoint or the next full commit (WAL keeps the store
+    // consistent either way).
+    explicit SqliteDatabase(const std::filesystem::path &file, Sync sync = Sync::Full);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase &) = delete;
     SqliteDatabase &operator=(const SqliteDatabase &) = delete;
