@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
+
 using namespace servertest;
 
 namespace {
@@ -14,6 +17,27 @@ TEST(Lifecycle, FirstLineNamesBindAndPortAndSigtermStopsCleanly)
     EXPECT_EQ(server.firstLine(),
               "ravelind-server listening on 127.0.0.1 port " + std::to_string(server.port()));
     EXPECT_EQ(server.stop(), 0);
+}
+
+TEST(Lifecycle, SigintStopsCleanlyToo)
+{
+    TempDir data;
+    ServerProcess server;
+    ASSERT_TRUE(server.start(data.path()));
+    {
+        SoapClient client(server.port());
+        ASSERT_EQ(client.logon("alice"), "alice");
+    }
+    EXPECT_EQ(server.stop(SIGINT), 0);
+}
+
+TEST(Lifecycle, AnUnusableDataFolderStopsStartUp)
+{
+    TempDir data;
+    std::ofstream(data.path() / "file") << "not a folder";
+    ServerProcess server;
+    EXPECT_FALSE(server.start(data.path() / "file"));
+    EXPECT_EQ(server.stop(), 1);
 }
 
 TEST(Lifecycle, RestartKeepsTreeVersionsCheckOutsUsersAndUploads)

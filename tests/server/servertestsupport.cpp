@@ -78,11 +78,11 @@ bool ServerProcess::start(const std::filesystem::path &dataDir,
     return m_firstLine.rfind("ravelind-server listening on ", 0) == 0 && m_port > 0;
 }
 
-int ServerProcess::stop()
+int ServerProcess::stop(int signal)
 {
     if (m_pid <= 0)
         return -1;
-    kill(m_pid, SIGTERM);
+    kill(m_pid, signal);
     int status = 0;
     while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }

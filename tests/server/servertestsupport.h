@@ -42,8 +42,9 @@ public:
     // Starts with --data dataDir --port 0 and the extra arguments; false when no
     // "listening" line came. firstLine receives that line.
     bool start(const std::filesystem::path &dataDir, const std::vector<std::string> &extra = {});
-    // SIGTERM and wait; returns the exit status (-1 when it did not exit normally).
-    int stop();
+    // Sends the signal (SIGTERM by default) and waits; returns the exit status (-1 when
+    // it did not exit normally).
+    int stop(int signal = 15);
     int port() const { return m_port; }
     const std::string &firstLine() const { return m_firstLine; }
 
