@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 
 using namespace servertest;
 
@@ -155,6 +156,56 @@ TEST(BadRequestsHttp, PrefixedRequestElementsAreUnderstood)
     const Reply reply = client.post(body, soapAction("Logon"));
     EXPECT_EQ(reply.status, 200);
     EXPECT_EQ(value(reply.body, "LogonResponse/LogonResult"), "carol");
+}
+
+} // namespace
+
+namespace {
+
+// Seeded random damage to valid requests: every answer is a fault or a success, never
+// a dropped connection, and the server keeps serving.
+TEST(BadRequestsHttp, DamagedEnvelopesNeverBreakTheServer)
+{
+    TempDir data;
+    ServerProcess server;
+    ASSERT_TRUE(server.start(data.path()));
+    SoapClient client(server.port());
+    ASSERT_EQ(client.logon("alice"), "alice");
+    const std::vector<std::pair<std::string, std::string>> originals = {
+        {"AddFile",
+         addWithData("<Data><string>" + clientBase64(randomBytes(3000, 9)) + "</string></Data>")},
+        {"GetFileList", kListFiles},
+        {"CreateFolder", envelope("CreateFolder", {{"UserID", "alice"},
+                                                   {"ParentPath", ""},
+                                                   {"FolderName", "f"},
+                                                   {"Comment", "c"},
+                                                   {"IsPrivate", "true"}})}};
+    std::mt19937 random(1234);
+    for (int round = 0; round < 300; ++round) {
+        const auto &[operation, original] = originals[random() % originals.size()];
+        std::string damaged = original;
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = random() % damaged.size();
+            switch (random() % 3) {
+            case 0:
+                damaged[at] = static_cast<char>(random() & 0xFF);
+                break;
+            case 1:
+                damaged.erase(at, 1 + random() % 8);
+                break;
+            default:
+                damaged.insert(at, 1, "<>&\"'/=x\\"[random() % 9]);
+            }
+        }
+        const Reply reply = client.post(damaged, soapAction(operation));
+        ASSERT_TRUE(reply.status == 200 || reply.status == 500) << "round " << round;
+        if (reply.status == 500) {
+            ASSERT_TRUE(value(reply.body, "soap:Fault/faultstring").has_value())
+                << "round " << round;
+        }
+    }
+    EXPECT_EQ(client.call("GetFolderList", {{"UserID", "alice"}, {"ParentPath", ""}}).status, 200);
 }
 
 } // namespace
