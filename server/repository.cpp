@@ -1,0 +1,1253 @@
+#include "repository.h"
+
+#include "sqlitedatabase.h"
+#include "wiretext.h"
+
+#include <openssl/rand.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
+
+namespace server {
+
+// A few idle connections, handed out one per request. SQLite connections are
+// opened with NOMUTEX, so each is used by one thread at a time.
+class ConnectionPool
+{
+public:
+    explicit ConnectionPool(std::filesystem::path file)
+        : m_file(std::move(file))
+    {
+    }
+
+    class Lease
+    {
+    public:
+        Lease(ConnectionPool &pool, std::unique_ptr<SqliteDatabase> db)
+            : m_pool(pool)
+            , m_db(std::move(db))
+        {
+        }
+        ~Lease() { m_pool.giveBack(std::move(m_db)); }
+        Lease(const Lease &) = delete;
+        Lease &operator=(const Lease &) = delete;
+        SqliteDatabase &operator*() const { return *m_db; }
+        SqliteDatabase *operator->() const { return m_db.get(); }
+
+    private:
+        ConnectionPool &m_pool;
+        std::unique_ptr<SqliteDatabase> m_db;
+    };
+
+    Lease acquire()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_idle.empty()) {
+                auto db = std::move(m_idle.back());
+                m_idle.pop_back();
+                return Lease(*this, std::move(db));
+            }
+        }
+        return Lease(*this, std::make_unique<SqliteDatabase>(m_file));
+    }
+
+private:
+    void giveBack(std::unique_ptr<SqliteDatabase> db)
+    {
+        std::lock_guard lock(m_mutex);
+        m_idle.push_back(std::move(db));
+    }
+
+    std::filesystem::path m_file;
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<SqliteDatabase>> m_idle;
+};
+
+namespace {
+
+constexpr std::int64_t kRootId = 1;
+constexpr int kFolder = 1;
+constexpr int kFile = 2;
+
+constexpr const char *kSchema = R"sql(
+BEGIN;
+CREATE TABLE IF NOT EXISTS users(
+    id TEXT PRIMARY KEY,
+    pc TEXT NOT NULL,
+    logon_user TEXT NOT NULL,
+    ip TEXT NOT NULL,
+    last_logon TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS items(
+    id INTEGER PRIMARY KEY,
+    parent INTEGER REFERENCES items(id) ON DELETE CASCADE,
+    name TEXT NOT NULL,
+    kind INTEGER NOT NULL,
+    is_private INTEGER NOT NULL DEFAULT 0,
+    owner TEXT NOT NULL,
+    comment TEXT NOT NULL DEFAULT '',
+    deleted_seq INTEGER,
+    co_user TEXT,
+    co_path TEXT,
+    co_ip TEXT);
+CREATE UNIQUE INDEX IF NOT EXISTS items_live_name ON items(parent, name) WHERE deleted_seq IS NULL;
+CREATE INDEX IF NOT EXISTS items_parent ON items(parent);
+CREATE INDEX IF NOT EXISTS items_holder ON items(co_user) WHERE co_user IS NOT NULL;
+CREATE TABLE IF NOT EXISTS versions(
+    id INTEGER PRIMARY KEY,
+    item INTEGER NOT NULL REFERENCES items(id) ON DELETE CASCADE,
+    version INTEGER NOT NULL,
+    hash TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    update_time TEXT NOT NULL,
+    checkin_time TEXT NOT NULL,
+    user_id TEXT NOT NULL,
+    comment TEXT NOT NULL,
+    UNIQUE(item, version));
+CREATE INDEX IF NOT EXISTS versions_hash ON versions(hash);
+CREATE TABLE IF NOT EXISTS work_folders(
+    user_id TEXT NOT NULL,
+    item INTEGER NOT NULL REFERENCES items(id) ON DELETE CASCADE,
+    path TEXT NOT NULL,
+    PRIMARY KEY(user_id, item));
+CREATE TABLE IF NOT EXISTS uploads(
+    token TEXT PRIMARY KEY,
+    user_id TEXT NOT NULL,
+    kind INTEGER NOT NULL,
+    path TEXT NOT NULL,
+    name TEXT NOT NULL,
+    update_time TEXT NOT NULL,
+    comment TEXT NOT NULL,
+    seq INTEGER NOT NULL,
+    bytes INTEGER NOT NULL,
+    busy INTEGER NOT NULL,
+    touched INTEGER NOT NULL);
+INSERT OR IGNORE INTO items(id, parent, name, kind, owner) VALUES(1, NULL, '', 1, '');
+COMMIT;
+)sql";
+
+// The folders that make up a subtree, the start included, deleted ones too.
+constexpr const char *kSubtree = "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL "
+                                 "SELECT items.id FROM items JOIN sub ON items.parent = sub.id) ";
+
+struct Item
+{
+    std::int64_t id = 0;
+    std::int64_t parent = 0;
+    std::string name;
+    int kind = kFolder;
+    bool isPrivate = false;
+    std::string owner;
+    std::string comment;
+    bool deleted = false;
+    std::string holder; // check-out holder's user ID, empty when free
+    std::string path;   // canonical server path, when resolved
+};
+
+struct User
+{
+    std::string id;
+    std::string logonUser;
+    std::string ip;
+};
+
+constexpr const char *kItemColumns =
+    "id, coalesce(parent, 0), name, kind, is_private, owner, comment, deleted_seq IS NOT NULL, "
+    "coalesce(co_user, '') FROM items ";
+
+Item readItem(const SqliteStatement &s)
+{
+    Item item;
+    item.id = s.integer(0);
+    item.parent = s.integer(1);
+    item.name = s.text(2);
+    item.kind = static_cast<int>(s.integer(3));
+    item.isPrivate = s.integer(4) != 0;
+    item.owner = s.text(5);
+    item.comment = s.text(6);
+    item.deleted = s.integer(7) != 0;
+    item.holder = s.text(8);
+    return item;
+}
+
+bool visibleTo(const Item &item, const Caller &caller)
+{
+    return !item.isPrivate || item.owner == caller.userId;
+}
+
+std::string nowText()
+{
+    return formatWireTime(std::time(nullptr));
+}
+
+std::int64_t nowSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+Outcome refuse(std::string text)
+{
+    return Outcome{std::move(text)};
+}
+
+std::string inQuotes(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
+
+std::optional<User> findUser(SqliteDatabase &db, const std::string &id)
+{
+    auto s = db.prepare("SELECT id, logon_user, ip FROM users WHERE id = ?1");
+    s.bind(1, id);
+    if (!s.step())
+        return std::nullopt;
+    return User{s.text(0), s.text(1), s.text(2)};
+}
+
+Outcome requireUser(SqliteDatabase &db, const Caller &caller, User *user = nullptr)
+{
+    auto found = findUser(db, caller.userId);
+    if (!found)
+        return refuse("Unknown user ID " + inQuotes(caller.userId) + ": log on first.");
+    if (user)
+        *user = *found;
+    return {};
+}
+
+std::optional<Item> liveChild(SqliteDatabase &db, std::int64_t parent, const std::string &name)
+{
+    auto s = db.prepare(std::string("SELECT ") + kItemColumns +
+                        "WHERE parent = ?1 AND name = ?2 AND deleted_seq IS NULL");
+    s.bind(1, parent).bind(2, name);
+    if (!s.step())
+        return std::nullopt;
+    return readItem(s);
+}
+
+std::optional<Item> latestDeletedChild(SqliteDatabase &db, const Caller &caller,
+                                       std::int64_t parent, const std::string &name)
+{
+    auto s = db.prepare(std::string("SELECT ") + kItemColumns +
+                        "WHERE parent = ?1 AND name = ?2 AND deleted_seq IS NOT NULL "
+                        "ORDER BY deleted_seq DESC");
+    s.bind(1, parent).bind(2, name);
+    while (s.step()) {
+        Item item = readItem(s);
+        if (visibleTo(item, caller))
+            return item;
+    }
+    return std::nullopt;
+}
+
+Item rootItem()
+{
+    Item root;
+    root.id = kRootId;
+    root.kind = kFolder;
+    return root;
+}
+
+// Walks a server path through live items the caller may see.
+Outcome resolve(SqliteDatabase &db, const Caller &caller, std::string_view path, Item &item)
+{
+    item = rootItem();
+    std::vector<std::string> walked;
+    for (const std::string &name : splitServerPath(path)) {
+        if (item.kind != kFolder)
+            return refuse(inQuotes(joinServerPath(walked)) + " is not a folder.");
+        auto child = liveChild(db, item.id, name);
+        walked.push_back(name);
+        if (!child || !visibleTo(*child, caller))
+            return refuse(inQuotes(joinServerPath(walked)) + " does not exist.");
+        item = *child;
+    }
+    item.path = joinServerPath(walked);
+    return {};
+}
+
+Outcome resolveFolder(SqliteDatabase &db, const Caller &caller, std::string_view path, Item &item)
+{
+    Outcome outcome = resolve(db, caller, path, item);
+    if (outcome.ok() && item.kind != kFolder)
+        return refuse(inQuotes(item.path) + " is not a folder.");
+    return outcome;
+}
+
+Outcome resolveFile(SqliteDatabase &db, const Caller &caller, std::string_view path, Item &item)
+{
+    Outcome outcome = resolve(db, caller, path, item);
+    if (outcome.ok() && item.kind != kFile)
+        return refuse(inQuotes(item.path) + " is not a file.");
+    return outcome;
+}
+
+// Splits a path into its parent folder (resolved) and its last name.
+Outcome resolveParent(SqliteDatabase &db, const Caller &caller, std::string_view path, Item &parent,
+                      std::string &name)
+{
+    std::vector<std::string> names = splitServerPath(path);
+    if (names.empty())
+        return refuse("The root folder cannot be changed that way.");
+    name = names.back();
+    names.pop_back();
+    return resolveFolder(db, caller, joinServerPath(names), parent);
+}
+
+std::string holderText(SqliteDatabase &db, const std::string &holderId)
+{
+    auto user = findUser(db, holderId);
+    const std::string name = user && !user->logonUser.empty() ? user->logonUser : holderId;
+    return name == holderId ? inQuotes(name)
+                            : inQuotes(name) + " (user ID " + inQuotes(holderId) + ")";
+}
+
+// Refuses when a user other than the caller holds a check-out in the subtree.
+Outcome checkNoForeignCheckOut(SqliteDatabase &db, const Caller &caller, const Item &item)
+{
+    auto s = db.prepare(std::string(kSubtree) +
+                        "SELECT name, co_user FROM items WHERE id IN (SELECT id FROM sub) "
+                        "AND co_user IS NOT NULL AND co_user <> ?2 LIMIT 1");
+    s.bind(1, item.id).bind(2, caller.userId);
+    if (!s.step())
+        return {};
+    return refuse(inQuotes(s.text(0)) + " is checked out by " + holderText(db, s.text(1)) + ".");
+}
+
+Outcome checkNameFree(SqliteDatabase &db, std::int64_t parent, const std::string &name,
+                      const std::string &parentPath)
+{
+    if (!isValidName(name))
+        return refuse(inQuotes(name) + " is not a valid name.");
+    if (liveChild(db, parent, name)) {
+        const std::string where = parentPath.empty() ? "the root folder" : inQuotes(parentPath);
+        return refuse("An item named " + inQuotes(name) + " already exists in " + where + ".");
+    }
+    return {};
+}
+
+std::vector<std::string> subtreeHashes(SqliteDatabase &db, std::int64_t id)
+{
+    auto s = db.prepare(std::string(kSubtree) +
+                        "SELECT DISTINCT hash FROM versions WHERE item IN (SELECT id FROM sub)");
+    s.bind(1, id);
+    std::vector<std::string> hashes;
+    while (s.step())
+        hashes.push_back(s.text(0));
+    return hashes;
+}
+
+std::int64_t latestVersion(SqliteDatabase &db, std::int64_t item)
+{
+    auto s = db.prepare("SELECT coalesce(max(version), 0) FROM versions WHERE item = ?1");
+    s.bind(1, item);
+    s.step();
+    return s.integer(0);
+}
+
+std::string randomToken()
+{
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1)
+        throw StorageError("no random numbers available");
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string token;
+    for (unsigned char b : bytes) {
+        token += kHex[b >> 4];
+        token += kHex[b & 15];
+    }
+    return token;
+}
+
+// Writes data at offset, cutting the file there first, so a chunk that failed half
+// way is simply written again.
+void writeChunk(const std::filesystem::path &file, std::int64_t offset, std::string_view data)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw StorageError("open " + file.string() + ": " + std::strerror(errno));
+    std::string failure;
+    if (::ftruncate(fd, static_cast<off_t>(offset)) != 0)
+        failure = "truncate";
+    std::size_t done = 0;
+    while (failure.empty() && done < data.size()) {
+        const ssize_t wrote =
+            ::pwrite(fd, data.data() + done, data.size() - done,
+                     static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            failure = "write";
+        else
+            done += static_cast<std::size_t>(wrote);
+    }
+    if (failure.empty()) {
+        ::close(fd);
+        return;
+    }
+    const std::string text = failure + " " + file.string() + ": " + std::strerror(errno);
+    ::close(fd);
+    throw StorageError(text);
+}
+
+} // namespace
+
+struct Repository::Session
+{
+    std::string token;
+    std::string userId;
+    UploadKind kind = UploadKind::AddFile;
+    std::string path;
+    std::string name;
+    std::string updateTime;
+    std::string comment;
+    std::int64_t seq = 0;
+    std::int64_t bytes = 0;
+};
+
+Repository::Repository(Settings settings)
+    : m_settings(std::move(settings))
+    , m_blobs(m_settings.dataDir / "blobs")
+{
+    std::error_code ec;
+    std::filesystem::create_directories(m_settings.dataDir / "uploads", ec);
+    if (ec)
+        throw StorageError("cannot make " + (m_settings.dataDir / "uploads").string() + ": " +
+                           ec.message());
+    m_pool = std::make_unique<ConnectionPool>(m_settings.dataDir / "ravelind.db");
+    auto db = m_pool->acquire();
+    db->exec(kSchema);
+    m_sessionDb = std::make_unique<SqliteDatabase>(m_settings.dataDir / "ravelind.db",
+                                                   SqliteDatabase::Sync::Normal);
+    recover();
+}
+
+Repository::~Repository() = default;
+
+std::filesystem::path Repository::uploadFile(const std::string &token) const
+{
+    return m_settings.dataDir / "uploads" / (token + ".part");
+}
+
+// After a crash: chunks that were being written are written again by their next
+// attempt; upload files without a session and blobs without a version are left-overs
+// of an interrupted commit and go.
+void Repository::recover()
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    db->exec("UPDATE uploads SET busy = 0 WHERE busy <> 0");
+    std::error_code ec;
+    for (const auto &entry :
+         std::filesystem::directory_iterator(m_settings.dataDir / "uploads", ec)) {
+        const std::string token = entry.path().stem().string();
+        auto s = db->prepare("SELECT 1 FROM uploads WHERE token = ?1");
+        s.bind(1, token);
+        if (!s.step())
+            std::filesystem::remove(entry.path(), ec);
+    }
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(m_blobs.root(), ec)) {
+        if (!entry.is_regular_file())
+            continue;
+        auto s = db->prepare("SELECT 1 FROM versions WHERE hash = ?1 LIMIT 1");
+        s.bind(1, entry.path().filename().string());
+        if (!s.step())
+            std::filesystem::remove(entry.path(), ec);
+    }
+}
+
+bool Repository::isEmpty()
+{
+    auto db = m_pool->acquire();
+    auto s = db->prepare("SELECT count(*) FROM items");
+    s.step();
+    return s.integer(0) <= 1;
+}
+
+Outcome Repository::logon(const std::string &id, const std::string &pc,
+                          const std::string &logonUser, const std::string &ipAddress)
+{
+    if (id.empty())
+        return refuse("No user ID: give a logon user name.");
+    if (!isPrintableText(id) || id.size() > 255)
+        return refuse(inQuotes(id) + " is not a valid user ID.");
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    db->prepare("INSERT INTO users(id, pc, logon_user, ip, last_logon) VALUES(?1, ?2, ?3, ?4, ?5) "
+                "ON CONFLICT(id) DO UPDATE SET pc = ?2, logon_user = ?3, ip = ?4, last_logon = ?5")
+        .bind(1, id)
+        .bind(2, pc)
+        .bind(3, logonUser)
+        .bind(4, ipAddress)
+        .bind(5, nowText())
+        .run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::forgetUser(const Caller &caller)
+{
+    std::vector<std::string> tokens;
+    {
+        std::lock_guard lock(m_writeMutex);
+        auto db = m_pool->acquire();
+        SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+        if (Outcome o = requireUser(*db, caller); !o.ok())
+            return o;
+        db->prepare("UPDATE items SET co_user = NULL, co_path = NULL, co_ip = NULL "
+                    "WHERE co_user = ?1")
+            .bind(1, caller.userId)
+            .run();
+        db->prepare("DELETE FROM work_folders WHERE user_id = ?1").bind(1, caller.userId).run();
+        auto s = db->prepare("SELECT token FROM uploads WHERE user_id = ?1");
+        s.bind(1, caller.userId);
+        while (s.step())
+            tokens.push_back(s.text(0));
+        db->prepare("DELETE FROM uploads WHERE user_id = ?1").bind(1, caller.userId).run();
+        db->prepare("DELETE FROM users WHERE id = ?1").bind(1, caller.userId).run();
+        tx.commit();
+    }
+    std::error_code ec;
+    for (const std::string &token : tokens)
+        std::filesystem::remove(uploadFile(token), ec);
+    return {};
+}
+
+Outcome Repository::listFolders(const Caller &caller, std::string_view path,
+                                std::vector<FolderRow> &rows)
+{
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
+    Item folder;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFolder(*db, caller, path, folder); !o.ok())
+        return o;
+    auto s = db->prepare(
+        "SELECT i.name, coalesce(w.path, ''), i.comment, i.is_private, i.owner FROM items i "
+        "LEFT JOIN work_folders w ON w.item = i.id AND w.user_id = ?2 "
+        "WHERE i.parent = ?1 AND i.kind = 1 AND i.deleted_seq IS NULL "
+        "ORDER BY i.name COLLATE NOCASE, i.name");
+    s.bind(1, folder.id).bind(2, caller.userId);
+    while (s.step()) {
+        const bool isPrivate = s.integer(3) != 0;
+        if (isPrivate && s.text(4) != caller.userId)
+            continue;
+        rows.push_back(FolderRow{s.text(0), s.text(1), s.text(2), isPrivate});
+    }
+    return {};
+}
+
+Outcome Repository::listFiles(const Caller &caller, std::string_view path,
+                              std::vector<FileRow> &rows)
+{
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
+    Item folder;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFolder(*db, caller, path, folder); !o.ok())
+        return o;
+    auto s = db->prepare("SELECT i.name, coalesce(nullif(u.logon_user, ''), i.co_user, ''), "
+                         "coalesce(i.co_user, ''), "
+                         "coalesce(i.co_path, ''), coalesce(i.co_ip, ''), coalesce(v.size, 0), "
+                         "coalesce(v.update_time, ''), coalesce(v.checkin_time, '') FROM items i "
+                         "LEFT JOIN users u ON u.id = i.co_user "
+                         "LEFT JOIN versions v ON v.item = i.id AND v.version = "
+                         "(SELECT max(version) FROM versions WHERE item = i.id) "
+                         "WHERE i.parent = ?1 AND i.kind = 2 AND i.deleted_seq IS NULL "
+                         "ORDER BY i.name COLLATE NOCASE, i.name");
+    s.bind(1, folder.id);
+    while (s.step()) {
+        rows.push_back(FileRow{s.text(0), s.text(1), s.text(2), s.text(3), s.text(4), s.integer(5),
+                               s.text(6), s.text(7)});
+    }
+    return {};
+}
+
+Outcome Repository::createFolder(const Caller &caller, std::string_view parentPath,
+                                 const std::string &name, const std::string &comment,
+                                 bool isPrivate)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item parent;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFolder(*db, caller, parentPath, parent); !o.ok())
+        return o;
+    if (Outcome o = checkNameFree(*db, parent.id, name, parent.path); !o.ok())
+        return o;
+    db->prepare("INSERT INTO items(parent, name, kind, is_private, owner, comment) "
+                "VALUES(?1, ?2, 1, ?3, ?4, ?5)")
+        .bind(1, parent.id)
+        .bind(2, name)
+        .bind(3, isPrivate ? 1 : 0)
+        .bind(4, caller.userId)
+        .bind(5, comment)
+        .run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::rename(const Caller &caller, std::string_view path, const std::string &newName)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item item;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolve(*db, caller, path, item); !o.ok())
+        return o;
+    if (item.id == kRootId)
+        return refuse("The root folder cannot be renamed.");
+    if (item.name == newName)
+        return {};
+    std::vector<std::string> names = splitServerPath(item.path);
+    names.pop_back();
+    if (Outcome o = checkNameFree(*db, item.parent, newName, joinServerPath(names)); !o.ok())
+        return o;
+    if (Outcome o = checkNoForeignCheckOut(*db, caller, item); !o.ok())
+        return o;
+    db->prepare("UPDATE items SET name = ?2 WHERE id = ?1").bind(1, item.id).bind(2, newName).run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::move(const Caller &caller, std::string_view path, std::string_view destination)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item item;
+    Item target;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolve(*db, caller, path, item); !o.ok())
+        return o;
+    if (item.id == kRootId)
+        return refuse("The root folder cannot be moved.");
+    if (Outcome o = resolveFolder(*db, caller, destination, target); !o.ok())
+        return o;
+    if (target.id == item.parent)
+        return {};
+    for (std::int64_t at = target.id; at != 0;) {
+        if (at == item.id)
+            return refuse(inQuotes(item.path) + " cannot be moved into itself.");
+        auto s = db->prepare("SELECT coalesce(parent, 0) FROM items WHERE id = ?1");
+        s.bind(1, at);
+        at = s.step() ? s.integer(0) : 0;
+    }
+    if (Outcome o = checkNameFree(*db, target.id, item.name, target.path); !o.ok())
+        return o;
+    if (Outcome o = checkNoForeignCheckOut(*db, caller, item); !o.ok())
+        return o;
+    db->prepare("UPDATE items SET parent = ?2 WHERE id = ?1")
+        .bind(1, item.id)
+        .bind(2, target.id)
+        .run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::remove(const Caller &caller, std::string_view path, bool purge)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item parent;
+    std::string name;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveParent(*db, caller, path, parent, name); !o.ok())
+        return o;
+    std::optional<Item> live = liveChild(*db, parent.id, name);
+    if (live && !visibleTo(*live, caller))
+        live.reset();
+    const std::string itemPath = parent.path.empty() ? name : parent.path + "\\" + name;
+    if (!purge) {
+        if (!live)
+            return refuse(inQuotes(itemPath) + " does not exist.");
+        if (Outcome o = checkNoForeignCheckOut(*db, caller, *live); !o.ok())
+            return o;
+        db->prepare(std::string(kSubtree) +
+                    "UPDATE items SET co_user = NULL, co_path = NULL, co_ip = NULL "
+                    "WHERE id IN (SELECT id FROM sub)")
+            .bind(1, live->id)
+            .run();
+        db->prepare("UPDATE items SET deleted_seq = "
+                    "(SELECT coalesce(max(deleted_seq), 0) + 1 FROM items) WHERE id = ?1")
+            .bind(1, live->id)
+            .run();
+        tx.commit();
+        return {};
+    }
+    const std::optional<Item> deleted = latestDeletedChild(*db, caller, parent.id, name);
+    if (live && deleted) {
+        // The same request purges a live item or a deleted one; guessing wrong would
+        // destroy what the user meant to keep.
+        return refuse("Both a live item and a deleted item are named " + inQuotes(itemPath) +
+                      "; rename the live item first.");
+    }
+    const std::optional<Item> &victim = live ? live : deleted;
+    if (!victim)
+        return refuse(inQuotes(itemPath) + " does not exist.");
+    if (Outcome o = checkNoForeignCheckOut(*db, caller, *victim); !o.ok())
+        return o;
+    const std::vector<std::string> hashes = subtreeHashes(*db, victim->id);
+    db->prepare("DELETE FROM items WHERE id = ?1").bind(1, victim->id).run();
+    tx.commit();
+    collectGarbage(*db, hashes);
+    return {};
+}
+
+void Repository::collectGarbage(SqliteDatabase &db, const std::vector<std::string> &hashes)
+{
+    for (const std::string &hash : hashes) {
+        auto s = db.prepare("SELECT 1 FROM versions WHERE hash = ?1 LIMIT 1");
+        s.bind(1, hash);
+        if (!s.step())
+            m_blobs.remove(hash);
+    }
+}
+
+Outcome Repository::history(const Caller &caller, std::string_view path, bool recursive,
+                            std::vector<HistoryRow> &rows)
+{
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
+    Item item;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolve(*db, caller, path, item); !o.ok())
+        return o;
+    if (item.kind == kFile) {
+        auto s = db->prepare("SELECT version, id, update_time, user_id, comment FROM versions "
+                             "WHERE item = ?1 ORDER BY version");
+        s.bind(1, item.id);
+        while (s.step()) {
+            rows.push_back(HistoryRow{s.integer(0), item.name, std::to_string(s.integer(1)),
+                                      s.text(2), s.text(3), s.text(4)});
+        }
+        return {};
+    }
+    auto s = db->prepare(
+        "WITH RECURSIVE sub(id, path) AS (SELECT ?1, ?2 UNION ALL "
+        "SELECT i.id, CASE WHEN sub.path = '' THEN i.name ELSE sub.path || '\\' || i.name END "
+        "FROM items i JOIN sub ON i.parent = sub.id WHERE ?4 AND i.kind = 1 "
+        "AND i.deleted_seq IS NULL AND (i.is_private = 0 OR i.owner = ?3)) "
+        "SELECT v.version, CASE WHEN sub.path = '' THEN f.name ELSE sub.path || '\\' || f.name "
+        "END, "
+        "v.id, v.update_time, v.user_id, v.comment FROM sub JOIN items f ON f.parent = sub.id "
+        "JOIN versions v ON v.item = f.id WHERE f.kind = 2 AND f.deleted_seq IS NULL "
+        "ORDER BY v.id");
+    s.bind(1, item.id).bind(2, item.path).bind(3, caller.userId).bind(4, recursive ? 1 : 0);
+    while (s.step()) {
+        rows.push_back(HistoryRow{s.integer(0), s.text(1), std::to_string(s.integer(2)), s.text(3),
+                                  s.text(4), s.text(5)});
+    }
+    return {};
+}
+
+Outcome Repository::setWorkFolder(const Caller &caller, std::string_view path,
+                                  const std::string &workFolder)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item folder;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFolder(*db, caller, path, folder); !o.ok())
+        return o;
+    if (workFolder.empty()) {
+        db->prepare("DELETE FROM work_folders WHERE user_id = ?1 AND item = ?2")
+            .bind(1, caller.userId)
+            .bind(2, folder.id)
+            .run();
+    } else {
+        db->prepare("INSERT INTO work_folders(user_id, item, path) VALUES(?1, ?2, ?3) "
+                    "ON CONFLICT(user_id, item) DO UPDATE SET path = ?3")
+            .bind(1, caller.userId)
+            .bind(2, folder.id)
+            .bind(3, workFolder)
+            .run();
+    }
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::updateComment(const Caller &caller, std::string_view path, std::int64_t version,
+                                  const std::string &comment)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item item;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolve(*db, caller, path, item); !o.ok())
+        return o;
+    if (item.kind == kFolder) {
+        if (version != 0)
+            return refuse("A folder has no versions; give version 0 for its comment.");
+        db->prepare("UPDATE items SET comment = ?2 WHERE id = ?1")
+            .bind(1, item.id)
+            .bind(2, comment)
+            .run();
+    } else {
+        db->prepare("UPDATE versions SET comment = ?3 WHERE item = ?1 AND version = ?2")
+            .bind(1, item.id)
+            .bind(2, version)
+            .bind(3, comment)
+            .run();
+        if (db->changes() == 0)
+            return refuse(inQuotes(item.path) + " has no version " + std::to_string(version) + ".");
+    }
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::listDeleted(const Caller &caller, std::string_view path,
+                                std::vector<DeletedRow> &rows)
+{
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
+    Item folder;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFolder(*db, caller, path, folder); !o.ok())
+        return o;
+    auto s = db->prepare(std::string("SELECT ") + kItemColumns +
+                         "WHERE parent = ?1 AND deleted_seq IS NOT NULL ORDER BY deleted_seq");
+    s.bind(1, folder.id);
+    while (s.step()) {
+        const Item item = readItem(s);
+        if (visibleTo(item, caller))
+            rows.push_back(DeletedRow{item.name, item.kind == kFolder ? 1 : 2});
+    }
+    return {};
+}
+
+Outcome Repository::restore(const Caller &caller, std::string_view path)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item parent;
+    std::string name;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveParent(*db, caller, path, parent, name); !o.ok())
+        return o;
+    const std::string itemPath = parent.path.empty() ? name : parent.path + "\\" + name;
+    const std::optional<Item> deleted = latestDeletedChild(*db, caller, parent.id, name);
+    if (!deleted)
+        return refuse("There is no deleted item " + inQuotes(itemPath) + ".");
+    if (liveChild(*db, parent.id, name))
+        return refuse("An item named " + inQuotes(itemPath) + " exists; rename it first.");
+    db->prepare("UPDATE items SET deleted_seq = NULL WHERE id = ?1").bind(1, deleted->id).run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::countFiles(const Caller &caller, std::string_view path, bool recursive,
+                               std::int64_t &count)
+{
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
+    Item item;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolve(*db, caller, path, item); !o.ok())
+        return o;
+    if (item.kind == kFile) {
+        count = 1;
+        return {};
+    }
+    auto s = db->prepare(
+        "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT i.id FROM items i JOIN sub ON "
+        "i.parent = sub.id WHERE ?3 AND i.kind = 1 AND i.deleted_seq IS NULL "
+        "AND (i.is_private = 0 OR i.owner = ?2)) "
+        "SELECT count(*) FROM items f WHERE f.parent IN (SELECT id FROM sub) AND f.kind = 2 "
+        "AND f.deleted_seq IS NULL");
+    s.bind(1, item.id).bind(2, caller.userId).bind(3, recursive ? 1 : 0);
+    s.step();
+    count = s.integer(0);
+    return {};
+}
+
+Outcome Repository::rollBack(const Caller &caller, std::string_view path, std::int64_t version)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item file;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFile(*db, caller, path, file); !o.ok())
+        return o;
+    const std::int64_t latest = latestVersion(*db, file.id);
+    if (version < 1 || version > latest)
+        return refuse(inQuotes(file.path) + " has no version " + std::to_string(version) + ".");
+    if (Outcome o = checkNoForeignCheckOut(*db, caller, file); !o.ok())
+        return o;
+    std::vector<std::string> hashes;
+    auto s = db->prepare("SELECT hash FROM versions WHERE item = ?1 AND version > ?2");
+    s.bind(1, file.id).bind(2, version);
+    while (s.step())
+        hashes.push_back(s.text(0));
+    db->prepare("DELETE FROM versions WHERE item = ?1 AND version > ?2")
+        .bind(1, file.id)
+        .bind(2, version)
+        .run();
+    tx.commit();
+    collectGarbage(*db, hashes);
+    return {};
+}
+
+Outcome Repository::checkOut(const Caller &caller, std::string_view path,
+                             const std::string &localPath)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item file;
+    User user;
+    if (Outcome o = requireUser(*db, caller, &user); !o.ok())
+        return o;
+    if (Outcome o = resolveFile(*db, caller, path, file); !o.ok())
+        return o;
+    if (!file.holder.empty() && file.holder != caller.userId)
+        return refuse(inQuotes(file.path) + " is checked out by " + holderText(*db, file.holder) +
+                      ".");
+    db->prepare("UPDATE items SET co_user = ?2, co_path = ?3, co_ip = ?4 WHERE id = ?1")
+        .bind(1, file.id)
+        .bind(2, caller.userId)
+        .bind(3, localPath)
+        .bind(4, user.ip.empty() ? caller.address : user.ip)
+        .run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::cancelCheckOut(const Caller &caller, std::string_view path)
+{
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    Item file;
+    if (Outcome o = requireUser(*db, caller); !o.ok())
+        return o;
+    if (Outcome o = resolveFile(*db, caller, path, file); !o.ok())
+        return o;
+    if (file.holder.empty())
+        return refuse(inQuotes(file.path) + " is not checked out.");
+    if (file.holder != caller.userId)
+        return refuse(inQuotes(file.path) + " is checked out by " + holderText(*db, file.holder) +
+                      ".");
+    db->prepare("UPDATE items SET co_user = NULL, co_path = NULL, co_ip = NULL WHERE id = ?1")
+        .bind(1, file.id)
+        .run();
+    tx.commit();
+    return {};
+}
+
+Outcome Repository::readFile(const Caller &caller, std::string_view path, std::int64_t version,
+                             std::int64_t offset, std::size_t maxBytes, FileChunk &chunk)
+{
+    std::string hash;
+    {
+        auto db = m_pool->acquire();
+        SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
+        Item file;
+        if (Outcome o = requireUser(*db, caller); !o.ok())
+            return o;
+        if (Outcome o = resolveFile(*db, caller, path, file); !o.ok())
+            return o;
+        const std::int64_t wanted = version == -1 ? pinnedVersion(caller.userId, file.path, offset,
+                                                                  latestVersion(*db, file.id))
+                                                  : version;
+        auto s = db->prepare(
+            "SELECT hash, size, update_time FROM versions WHERE item = ?1 AND version = ?2");
+        s.bind(1, file.id).bind(2, wanted);
+        if (!s.step())
+            return refuse(inQuotes(file.path) + " has no version " + std::to_string(version) + ".");
+        hash = s.text(0);
+        chunk.totalSize = s.integer(1);
+        chunk.updateDate = s.text(2);
+        if (version == -1 && offset >= chunk.totalSize)
+            unpin(caller.userId, file.path);
+    }
+    if (offset < 0 || offset > chunk.totalSize)
+        return refuse("Offset " + std::to_string(offset) + " lies outside the file.");
+    const auto left = static_cast<std::uint64_t>(chunk.totalSize - offset);
+    const std::size_t want = left < maxBytes ? static_cast<std::size_t>(left) : maxBytes;
+    if (want == 0)
+        return {};
+    if (!m_blobs.read(hash, offset, want, chunk.data))
+        return refuse("The version was removed while it was being read.");
+    return {};
+}
+
+// How long a download of the latest version keeps to its version between chunks.
+static constexpr auto kDownloadPinLifetime = std::chrono::minutes(10);
+
+std::int64_t Repository::pinnedVersion(const std::string &userId, const std::string &path,
+                                       std::int64_t offset, std::int64_t latest)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(m_pinMutex);
+    std::erase_if(m_pins, [&](const auto &entry) {
+        return now - entry.second.touched > kDownloadPinLifetime;
+    });
+    DownloadPin &pin = m_pins[{userId, path}];
+    if (offset == 0 || pin.version == 0)
+        pin.version = latest;
+    pin.touched = now;
+    return pin.version;
+}
+
+void Repository::unpin(const std::string &userId, const std::string &path)
+{
+    std::lock_guard lock(m_pinMutex);
+    m_pins.erase({userId, path});
+}
+
+Outcome Repository::checkUploadTarget(SqliteDatabase &db, const Caller &caller,
+                                      const UploadChunk &chunk)
+{
+    if (Outcome o = requireUser(db, caller); !o.ok())
+        return o;
+    Item item;
+    if (chunk.kind == UploadKind::AddFile) {
+        if (Outcome o = resolveFolder(db, caller, chunk.path, item); !o.ok())
+            return o;
+        return checkNameFree(db, item.id, chunk.name, item.path);
+    }
+    if (Outcome o = resolveFile(db, caller, chunk.path, item); !o.ok())
+        return o;
+    if (item.holder == caller.userId)
+        return {};
+    if (item.holder.empty())
+        return refuse(inQuotes(item.path) + " is not checked out; check it out first.");
+    return refuse(inQuotes(item.path) + " is checked out by " + holderText(db, item.holder) + ".");
+}
+
+void Repository::dropSession(const std::string &token)
+{
+    {
+        std::lock_guard lock(m_writeMutex);
+        auto db = m_pool->acquire();
+        db->prepare("DELETE FROM uploads WHERE token = ?1").bind(1, token).run();
+    }
+    std::error_code ec;
+    std::filesystem::remove(uploadFile(token), ec);
+}
+
+void Repository::dropExpiredUploads()
+{
+    std::vector<std::string> tokens;
+    {
+        std::lock_guard lock(m_writeMutex);
+        auto db = m_pool->acquire();
+        SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+        const std::int64_t limit = nowSeconds() - m_settings.uploadTimeoutSeconds;
+        auto s = db->prepare("SELECT token FROM uploads WHERE busy = 0 AND touched < ?1");
+        s.bind(1, limit);
+        while (s.step())
+            tokens.push_back(s.text(0));
+        db->prepare("DELETE FROM uploads WHERE busy = 0 AND touched < ?1").bind(1, limit).run();
+        tx.commit();
+    }
+    std::error_code ec;
+    for (const std::string &token : tokens)
+        std::filesystem::remove(uploadFile(token), ec);
+}
+
+static std::string canonicalPath(std::string_view path)
+{
+    return joinServerPath(splitServerPath(path));
+}
+
+Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::string &nextFileId)
+{
+    std::string updateTime;
+    if (!normalizeWireTime(chunk.updateTime, updateTime))
+        return refuse(inQuotes(chunk.updateTime) +
+                      " is not a date and time (yyyy/MM/dd HH:mm:ss).");
+    if (chunk.fileId.empty())
+        dropExpiredUploads();
+    Session session;
+    {
+        std::lock_guard lock(m_writeMutex);
+        SqliteDatabase *db = m_sessionDb.get();
+        SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+        if (chunk.fileId.empty()) {
+            if (Outcome o = checkUploadTarget(*db, caller, chunk); !o.ok())
+                return o;
+            session = Session{randomToken(),
+                              caller.userId,
+                              chunk.kind,
+                              canonicalPath(chunk.path),
+                              chunk.name,
+                              updateTime,
+                              chunk.comment,
+                              0,
+                              0};
+            db->prepare("INSERT INTO uploads(token, user_id, kind, path, name, update_time, "
+                        "comment, seq, bytes, busy, touched) "
+                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, 0, 0, 1, ?8)")
+                .bind(1, session.token)
+                .bind(2, session.userId)
+                .bind(3, static_cast<std::int64_t>(session.kind))
+                .bind(4, session.path)
+                .bind(5, session.name)
+                .bind(6, session.updateTime)
+                .bind(7, session.comment)
+                .bind(8, nowSeconds())
+                .run();
+        } else {
+            if (Outcome o = requireUser(*db, caller); !o.ok())
+                return o;
+            const auto dash = chunk.fileId.find('-');
+            std::int64_t seq = -1;
+            if (dash == std::string::npos || !parseInt(chunk.fileId.substr(dash + 1), seq))
+                return refuse(inQuotes(chunk.fileId) + " is not an upload FileID.");
+            auto s = db->prepare("SELECT user_id, kind, path, name, update_time, comment, seq, "
+                                 "bytes, busy, touched FROM uploads WHERE token = ?1");
+            s.bind(1, chunk.fileId.substr(0, dash));
+            if (!s.step())
+                return refuse("The upload " + inQuotes(chunk.fileId) +
+                              " is unknown or has expired; send the file again.");
+            session = Session{chunk.fileId.substr(0, dash),
+                              s.text(0),
+                              static_cast<UploadKind>(s.integer(1)),
+                              s.text(2),
+                              s.text(3),
+                              s.text(4),
+                              s.text(5),
+                              s.integer(6),
+                              s.integer(7)};
+            const bool busy = s.integer(8) != 0;
+            if (!busy && s.integer(9) < nowSeconds() - m_settings.uploadTimeoutSeconds) {
+                db->prepare("DELETE FROM uploads WHERE token = ?1").bind(1, session.token).run();
+                tx.commit();
+                std::error_code ec;
+                std::filesystem::remove(uploadFile(session.token), ec);
+                return refuse("The upload " + inQuotes(chunk.fileId) +
+                              " is unknown or has expired; send the file again.");
+            }
+            if (session.userId != caller.userId || session.kind != chunk.kind ||
+                session.path != canonicalPath(chunk.path) || session.name != chunk.name) {
+                return refuse("The FileID " + inQuotes(chunk.fileId) +
+                              " belongs to another upload.");
+            }
+            if (busy || session.seq != seq)
+                return refuse("The FileID " + inQuotes(chunk.fileId) +
+                              " is stale: each chunk must carry the FileID of the answer before.");
+            db->prepare("UPDATE uploads SET busy = 1 WHERE token = ?1")
+                .bind(1, session.token)
+                .run();
+        }
+        tx.commit();
+    }
+
+    const std::filesystem::path file = uploadFile(session.token);
+    try {
+        writeChunk(file, session.bytes, chunk.data);
+    } catch (const StorageError &) {
+        dropSession(session.token);
+        throw;
+    }
+    if (!chunk.last) {
+        std::lock_guard lock(m_writeMutex);
+        m_sessionDb
+            ->prepare(
+                "UPDATE uploads SET busy = 0, seq = seq + 1, bytes = bytes + ?2, touched = ?3 "
+                "WHERE token = ?1")
+            .bind(1, session.token)
+            .bind(2, static_cast<std::int64_t>(chunk.data.size()))
+            .bind(3, nowSeconds())
+            .run();
+        nextFileId = session.token + "-" + std::to_string(session.seq + 1);
+        return {};
+    }
+
+    const std::int64_t size = session.bytes + static_cast<std::int64_t>(chunk.data.size());
+    std::string hash;
+    try {
+        hash = BlobStore::hashAndSync(file);
+    } catch (const StorageError &) {
+        dropSession(session.token);
+        throw;
+    }
+    try {
+        return commitUpload(caller, session, hash, size, nextFileId);
+    } catch (const StorageError &) {
+        dropSession(session.token);
+        throw;
+    }
+}
+
+Outcome Repository::commitUpload(const Caller &caller, const Session &session,
+                                 const std::string &hash, std::int64_t size,
+                                 std::string &nextFileId)
+{
+    const std::filesystem::path file = uploadFile(session.token);
+    std::lock_guard lock(m_writeMutex);
+    auto db = m_pool->acquire();
+    SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
+    db->prepare("DELETE FROM uploads WHERE token = ?1").bind(1, session.token).run();
+    UploadChunk target;
+    target.kind = session.kind;
+    target.path = session.path;
+    target.name = session.name;
+    if (Outcome o = checkUploadTarget(*db, caller, target); !o.ok()) {
+        tx.commit();
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        return o;
+    }
+    Item item;
+    if (session.kind == UploadKind::AddFile) {
+        Item folder;
+        resolveFolder(*db, caller, session.path, folder);
+        db->prepare("INSERT INTO items(parent, name, kind, owner) VALUES(?1, ?2, 2, ?3)")
+            .bind(1, folder.id)
+            .bind(2, session.name)
+            .bind(3, caller.userId)
+            .run();
+        item.id = db->lastInsertId();
+    } else {
+        resolveFile(*db, caller, session.path, item);
+        db->prepare("UPDATE items SET co_user = NULL, co_path = NULL, co_ip = NULL WHERE id = ?1")
+            .bind(1, item.id)
+            .run();
+    }
+    m_blobs.adopt(file, hash);
+    db->prepare("INSERT INTO versions(item, version, hash, size, update_time, checkin_time, "
+                "user_id, comment) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
+        .bind(1, item.id)
+        .bind(2, latestVersion(*db, item.id) + 1)
+        .bind(3, hash)
+        .bind(4, size)
+        .bind(5, session.updateTime)
+        .bind(6, nowText())
+        .bind(7, caller.userId)
+        .bind(8, session.comment)
+        .run();
+    nextFileId = std::to_string(db->lastInsertId());
+    tx.commit();
+    return {};
+}
+
+} // namespace server

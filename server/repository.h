@@ -1,0 +1,188 @@
+#pragma once
+
+#include "blobstore.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace server {
+
+class ConnectionPool;
+class SqliteDatabase;
+
+// Who is asking: the service user ID of the request and the peer's address.
+struct Caller
+{
+    std::string userId;
+    std::string address;
+};
+
+// Empty refusal: done. Otherwise the text the client shows to its user.
+struct Outcome
+{
+    std::string refusal;
+    bool ok() const { return refusal.empty(); }
+};
+
+struct FolderRow
+{
+    std::string name;
+    std::string workFolder;
+    std::string comment;
+    bool isPrivate = false;
+    bool operator==(const FolderRow &) const = default;
+};
+
+struct FileRow
+{
+    std::string name;
+    std::string checkoutUser;
+    std::string checkoutUserId;
+    std::string checkoutPath;
+    std::string ipAddress;
+    std::int64_t size = 0;
+    std::string updateDate;
+    std::string checkinDate;
+    bool operator==(const FileRow &) const = default;
+};
+
+struct HistoryRow
+{
+    std::int64_t version = 0;
+    std::string fileName;
+    std::string fileId;
+    std::string updateDate;
+    std::string updateUser;
+    std::string comment;
+    bool operator==(const HistoryRow &) const = default;
+};
+
+struct DeletedRow
+{
+    std::string name;
+    int type = 2; // 1 folder, 2 file
+    bool operator==(const DeletedRow &) const = default;
+};
+
+struct FileChunk
+{
+    std::string data;
+    std::string updateDate;
+    std::int64_t totalSize = 0;
+};
+
+enum class UploadKind { AddFile, Checkin };
+
+struct UploadChunk
+{
+    UploadKind kind = UploadKind::AddFile;
+    std::string path; // AddFile: the folder; Checkin: the file
+    std::string name; // AddFile only
+    std::string updateTime;
+    std::string comment;
+    std::string fileId; // empty for the first chunk
+    std::string data;
+    bool last = false;
+};
+
+// The version store: tree, versions, check-outs, users, deleted items and upload
+// sessions in SQLite (WAL), contents in a BlobStore. Every method may run on any
+// thread at the same time as the others and blocks on disk. Changes are made in
+// one transaction each; writers are serialised. Failures of the store throw
+// StorageError; refusals come back as an Outcome.
+class Repository
+{
+public:
+    struct Settings
+    {
+        std::filesystem::path dataDir;
+        std::int64_t uploadTimeoutSeconds = 0;
+    };
+    // Opens or creates the store; throws StorageError when it cannot.
+    explicit Repository(Settings settings);
+    ~Repository();
+    Repository(const Repository &) = delete;
+    Repository &operator=(const Repository &) = delete;
+
+    // Registers id (or refreshes it) and records the caller's machine.
+    Outcome logon(const std::string &id, const std::string &pc, const std::string &logonUser,
+                  const std::string &ipAddress);
+    // Forgets the caller, its work folders and upload sessions; releases its check-outs.
+    Outcome forgetUser(const Caller &caller);
+
+    Outcome listFolders(const Caller &caller, std::string_view path, std::vector<FolderRow> &rows);
+    Outcome listFiles(const Caller &caller, std::string_view path, std::vector<FileRow> &rows);
+    Outcome createFolder(const Caller &caller, std::string_view parentPath, const std::string &name,
+                         const std::string &comment, bool isPrivate);
+    Outcome rename(const Caller &caller, std::string_view path, const std::string &newName);
+    Outcome move(const Caller &caller, std::string_view path, std::string_view destination);
+    Outcome remove(const Caller &caller, std::string_view path, bool purge);
+    Outcome history(const Caller &caller, std::string_view path, bool recursive,
+                    std::vector<HistoryRow> &rows);
+    Outcome setWorkFolder(const Caller &caller, std::string_view path,
+                          const std::string &workFolder);
+    Outcome updateComment(const Caller &caller, std::string_view path, std::int64_t version,
+                          const std::string &comment);
+    Outcome listDeleted(const Caller &caller, std::string_view path, std::vector<DeletedRow> &rows);
+    Outcome restore(const Caller &caller, std::string_view path);
+    Outcome countFiles(const Caller &caller, std::string_view path, bool recursive,
+                       std::int64_t &count);
+    Outcome rollBack(const Caller &caller, std::string_view path, std::int64_t version);
+    // One chunk of an upload; nextFileId is what the next chunk must carry, or after
+    // the last chunk the new version's FileID.
+    Outcome upload(const Caller &caller, const UploadChunk &chunk, std::string &nextFileId);
+    // Up to maxBytes of a version (-1: the latest) from offset. A download of the
+    // latest version stays on the version its first chunk came from, so a check-in
+    // landing between two chunks cannot splice two versions into one file.
+    Outcome readFile(const Caller &caller, std::string_view path, std::int64_t version,
+                     std::int64_t offset, std::size_t maxBytes, FileChunk &chunk);
+    Outcome checkOut(const Caller &caller, std::string_view path, const std::string &localPath);
+    Outcome cancelCheckOut(const Caller &caller, std::string_view path);
+
+    // Drops upload sessions that have been idle longer than the time-out.
+    void dropExpiredUploads();
+    // True when the tree holds nothing but the root.
+    bool isEmpty();
+
+private:
+    struct Session;
+    Outcome checkUploadTarget(SqliteDatabase &db, const Caller &caller, const UploadChunk &chunk);
+    Outcome commitUpload(const Caller &caller, const Session &session, const std::string &hash,
+                         std::int64_t size, std::string &nextFileId);
+    void dropSession(const std::string &token);
+    void collectGarbage(SqliteDatabase &db, const std::vector<std::string> &hashes);
+    std::filesystem::path uploadFile(const std::string &token) const;
+    void recover();
+
+    std::int64_t pinnedVersion(const std::string &userId, const std::string &path,
+                               std::int64_t offset, std::int64_t latest);
+    void unpin(const std::string &userId, const std::string &path);
+
+    struct DownloadPin
+    {
+        std::int64_t version = 0;
+        std::chrono::steady_clock::time_point touched;
+    };
+
+    Settings m_settings;
+    BlobStore m_blobs;
+    std::unique_ptr<ConnectionPool> m_pool;
+    // Upload bookkeeping between chunks: losing its last commits in a crash only makes
+    // the next chunk be written again, so it skips the flush per commit. Used under
+    // m_writeMutex only.
+    std::unique_ptr<SqliteDatabase> m_sessionDb;
+    // Held around every write transaction and every blob placement or removal, so a
+    // blob is never removed while a new version is about to refer to it.
+    std::mutex m_writeMutex;
+    std::mutex m_pinMutex;
+    std::map<std::pair<std::string, std::string>, DownloadPin> m_pins;
+};
+
+} // namespace server

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace server {
+
+// The command line of ravelind-server.
+struct ServerOptions
+{
+    std::string dataDir;
+    std::string bindAddress = "127.0.0.1";
+    int port = 0;
+    std::map<std::string, std::string> users;
+    std::string tlsCertificate;
+    std::string tlsKey;
+    std::size_t chunkBytes = 0;
+    std::int64_t uploadTimeoutSeconds = 0;
+    bool seedDemo = false;
+
+    // False with a reason for a command line that cannot be run.
+    bool parse(const std::vector<std::string> &arguments, std::string &error);
+    static const char *usage();
+};
+
+} // namespace server

@@ -1,0 +1,220 @@
+#include "wiretext.h"
+
+#include "serverconstants.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace server {
+
+void appendEscaped(std::string &out, std::string_view text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\r':
+            // A raw CR would be turned into LF by the reader's end-of-line handling.
+            out += "&#13;";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+// Returns the length of the UTF-8 sequence at text[i], or 0 when it is not valid.
+static std::size_t utf8SequenceLength(std::string_view text, std::size_t i)
+{
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    if (b0 < 0x80)
+        return 1;
+    std::size_t length = 0;
+    std::uint32_t cp = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4;
+        cp = b0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    const bool overlong =
+        (length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+static bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+bool isValidName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == ".." || !isValidUtf8(name))
+        return false;
+    std::size_t characters = 0;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (isControl(u) || c == '\\' || c == '/')
+            return false;
+        if ((u & 0xC0) != 0x80)
+            ++characters;
+    }
+    return characters <= constants::kMaxNameCharacters;
+}
+
+bool isPrintableText(std::string_view text)
+{
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (isControl(u) && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::string> splitServerPath(std::string_view path)
+{
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        if (end > start)
+            names.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string joinServerPath(const std::vector<std::string> &names)
+{
+    std::string path;
+    for (const std::string &name : names) {
+        if (!path.empty())
+            path += '\\';
+        path += name;
+    }
+    return path;
+}
+
+static std::string lowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    for (char &c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+static std::string_view trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+bool parseBool(std::string_view text, bool &value)
+{
+    const std::string lower = lowerAscii(trimmed(text));
+    if (lower == "true" || lower == "1") {
+        value = true;
+        return true;
+    }
+    if (lower == "false" || lower == "0") {
+        value = false;
+        return true;
+    }
+    return false;
+}
+
+bool parseInt(std::string_view text, std::int64_t &value)
+{
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::string formatWireTime(std::time_t time)
+{
+    std::tm local{};
+    localtime_r(&time, &local);
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return buffer;
+}
+
+static bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool normalizeWireTime(std::string_view text, std::string &canonical)
+{
+    const std::string copy(trimmed(text));
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int consumed = 0;
+    if (std::sscanf(copy.c_str(), "%d/%d/%d %d:%d:%d%n", &year, &month, &day, &hour, &minute,
+                    &second, &consumed) != 6 ||
+        static_cast<std::size_t>(consumed) != copy.size()) {
+        return false;
+    }
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1601 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 59) {
+        return false;
+    }
+    const int monthDays = kDays[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0);
+    if (day > monthDays)
+        return false;
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour,
+                  minute, second);
+    canonical = buffer;
+    return true;
+}
+
+} // namespace server

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Small text rules of the wire form: XML escaping, names, paths, numbers, dates.
+namespace server {
+
+// Appends text with &, <, > and " replaced by entity references.
+void appendEscaped(std::string &out, std::string_view text);
+bool isValidUtf8(std::string_view text);
+// A name of a folder or file: 1 to 255 characters, no "\", "/", control character,
+// not "." or "..".
+bool isValidName(std::string_view name);
+// True when text holds no control character other than tab, CR and LF.
+bool isPrintableText(std::string_view text);
+// The names of a server path; "\" separates them, empty names are skipped, so
+// "", "\" and "\\" all name the root.
+std::vector<std::string> splitServerPath(std::string_view path);
+std::string joinServerPath(const std::vector<std::string> &names);
+// "true"/"false" (any case) and "1"/"0", as XML Schema booleans allow.
+bool parseBool(std::string_view text, bool &value);
+// A decimal integer with an optional sign and nothing else.
+bool parseInt(std::string_view text, std::int64_t &value);
+// "yyyy/MM/dd HH:mm:ss" in local time.
+std::string formatWireTime(std::time_t time);
+// Accepts six numbers as the client reads them ("%d/%d/%d %d:%d:%d") when they form
+// a real date and time, and writes them back in the canonical form.
+bool normalizeWireTime(std::string_view text, std::string &canonical);
+
+} // namespace server
