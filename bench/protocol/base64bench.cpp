@@ -80,7 +80,8 @@ int main(int argc, char **argv)
     const bool encode = std::strcmp(argv[1], "encode") == 0;
     std::size_t bytes = 0;
     const auto start = std::chrono::steady_clock::now();
-    int rc = encode ? encodeFile(in.get(), out.get(), bytes) : decodeFile(in.get(), out.get(), bytes);
+    int rc =
+        encode ? encodeFile(in.get(), out.get(), bytes) : decodeFile(in.get(), out.get(), bytes);
     if (std::fflush(out.get()) != 0)
         rc = 1;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

@@ -124,8 +124,8 @@ std::size_t Base64Decoder::feed(std::string_view text, std::uint8_t *out)
     while (s < end) {
         if (m_count == 0) {
             while (end - s >= 4) {
-                const std::uint32_t x = kDecode0[s[0]] | kDecode1[s[1]] | kDecode2[s[2]] |
-                                        kDecode3[s[3]];
+                const std::uint32_t x =
+                    kDecode0[s[0]] | kDecode1[s[1]] | kDecode2[s[2]] | kDecode3[s[3]];
                 if (x & kSkip)
                     break;
                 putGroup(x, o);
