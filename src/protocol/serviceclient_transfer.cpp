@@ -146,6 +146,69 @@ std::optional<std::time_t> parseUpdateDate(const std::string &text)
     return t;
 }
 
+// Decodes the base64 children of a download answer straight out of the parsed document into
+// the local file, through one fixed buffer: memory does not follow the size of the content.
+class ChunkWriter
+{
+public:
+    explicit ChunkWriter(LocalFile &file)
+        : m_file(file)
+        , m_bytes(platform::Base64Decoder::maxOutput(kDecodeSlice))
+    {
+    }
+
+    // Appends the decoded text of every child of `path` (each child one base64 text; a child
+    // without text adds nothing). Returns 0, kMissingResult for a missing node or a text that
+    // is not base64, or the write's failure; `written` counts the bytes written.
+    ResultCode writeChildren(ResponseReader &reader, std::string_view path, std::int64_t &written)
+    {
+        m_written = 0;
+        ResultCode failure = 0;
+        std::optional<std::size_t> current;
+        const std::int64_t count =
+            reader.visitChildText(path, [&](std::size_t child, std::string_view piece) {
+                if (current && *current != child)
+                    failure = finishText();
+                current = child;
+                if (failure == 0)
+                    failure = feed(piece);
+                return failure == 0;
+            });
+        if (count == -1)
+            return platform::kMissingResult;
+        if (failure == 0 && current)
+            failure = finishText();
+        written = m_written;
+        return failure;
+    }
+
+private:
+    ResultCode feed(std::string_view text)
+    {
+        for (std::size_t at = 0; at < text.size(); at += kDecodeSlice) {
+            const std::size_t n = m_decoder.feed(text.substr(at, kDecodeSlice), m_bytes.data());
+            if (const ResultCode rc = m_file.writeAll(m_bytes.data(), n); rc != 0)
+                return rc;
+            m_written += static_cast<std::int64_t>(n);
+        }
+        return 0;
+    }
+
+    ResultCode finishText()
+    {
+        const auto tail = m_decoder.finish(m_bytes.data());
+        if (!tail)
+            return platform::kMissingResult;
+        m_written += static_cast<std::int64_t>(*tail);
+        return m_file.writeAll(m_bytes.data(), *tail);
+    }
+
+    LocalFile &m_file;
+    std::vector<std::uint8_t> m_bytes;
+    platform::Base64Decoder m_decoder;
+    std::int64_t m_written = 0;
+};
+
 // One upload, AddFile or Checkin: what differs between the two.
 struct Upload
 {
@@ -279,24 +342,7 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
     std::string updateDate;
     std::int64_t offset = 0;
     bool first = true;
-    std::vector<std::uint8_t> bytes(platform::Base64Decoder::maxOutput(kDecodeSlice));
-
-    // Writes one child's text decoded; 0, the write's failure, or kMissingResult for a text
-    // that is not base64.
-    const auto writeChild = [&](std::string_view childText, std::int64_t &written) -> ResultCode {
-        platform::Base64Decoder decoder;
-        for (std::size_t at = 0; at < childText.size(); at += kDecodeSlice) {
-            const std::size_t n = decoder.feed(childText.substr(at, kDecodeSlice), bytes.data());
-            if (const ResultCode rc = file.writeAll(bytes.data(), n); rc != 0)
-                return rc;
-            written += static_cast<std::int64_t>(n);
-        }
-        const auto tail = decoder.finish(bytes.data());
-        if (!tail)
-            return platform::kMissingResult;
-        written += static_cast<std::int64_t>(*tail);
-        return file.writeAll(bytes.data(), *tail);
-    };
+    ChunkWriter writer(file);
 
     for (;;) {
         const std::string offsetText = std::to_string(offset);
@@ -321,14 +367,10 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
                      if (first && notifySubTotal(total) == Notify::Cancelled)
                          return platform::kCancelled;
                      std::int64_t written = 0;
-                     for (std::int64_t i = 0; i < count; ++i) {
-                         const auto childText =
-                             reader.value(names::kGetFileData, static_cast<std::size_t>(i));
-                         if (!childText)
-                             continue;
-                         if (const ResultCode rc = writeChild(*childText, written); rc != 0)
-                             return rc;
-                     }
+                     if (const ResultCode rc =
+                             writer.writeChildren(reader, names::kGetFileData, written);
+                         rc != 0)
+                         return rc;
                      // The next offset is counted from Size; bytes that disagree with it
                      // would put every later piece in the wrong place.
                      if (written != std::max<std::int64_t>(size, 0))
