@@ -8,11 +8,13 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string_view>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace platform {
@@ -26,7 +28,16 @@ void initHttp()
     // curl_global_init is not thread-safe and must run once before any thread uses libcurl
     // (docs/libcurl/libcurl-thread.md).
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // With CURLOPT_NOSIGNAL set, a peer that closes a TLS connection can raise SIGPIPE
+        // inside the TLS library; the application must ignore it (CURLOPT_NOSIGNAL(3)).
+        struct sigaction old
+        {
+        };
+        if (sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+            std::signal(SIGPIPE, SIG_IGN);
+    });
 }
 
 namespace {

@@ -83,27 +83,40 @@ XmlNode XmlNode::nextSibling() const
     return XmlNode(nextContent(pugi::xml_node(m_node).next_sibling()).internal_object());
 }
 
-std::string XmlNode::text() const
+bool XmlNode::visitText(const std::function<bool(std::string_view)> &visit) const
 {
     const pugi::xml_node n(m_node);
     if (!n)
-        return {};
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata)
-        return n.value();
-    std::string out;
+        return true;
+    auto isText = [](const pugi::xml_node &x) {
+        return x.type() == pugi::node_pcdata || x.type() == pugi::node_cdata;
+    };
+    if (isText(n))
+        return visit(n.value());
+    // Iterative walk: an answer nested thousands deep must not exhaust the stack.
     for (pugi::xml_node d = n.first_child(); d;) {
-        if (d.type() == pugi::node_pcdata || d.type() == pugi::node_cdata)
-            out += d.value();
+        if (isText(d) && !visit(d.value()))
+            return false;
         if (d.first_child()) {
             d = d.first_child();
             continue;
         }
-        while (d && d != n && !d.next_sibling())
+        while (d != n && !d.next_sibling())
             d = d.parent();
-        if (!d || d == n)
+        if (d == n)
             break;
         d = d.next_sibling();
     }
+    return true;
+}
+
+std::string XmlNode::text() const
+{
+    std::string out;
+    visitText([&](std::string_view piece) {
+        out += piece;
+        return true;
+    });
     return out;
 }
 

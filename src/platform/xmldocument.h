@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ public:
 
     // All text inside the node, concatenated in document order.
     std::string text() const;
+    // Hands the text pieces inside the node (text and CDATA, document order) to `visit`
+    // without copying them; stops and returns false as soon as `visit` returns false.
+    bool visitText(const std::function<bool(std::string_view)> &visit) const;
 
 private:
     friend class XmlDocument;

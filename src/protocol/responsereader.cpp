@@ -110,6 +110,20 @@ std::optional<std::string> ResponseReader::text(std::string_view path)
     return node.text();
 }
 
+std::int64_t
+ResponseReader::visitChildText(std::string_view path,
+                               const std::function<bool(std::size_t, std::string_view)> &visit)
+{
+    const std::vector<platform::XmlNode> *kids = children(path);
+    if (kids == nullptr)
+        return -1;
+    for (std::size_t i = 0; i < kids->size(); ++i) {
+        if (!(*kids)[i].visitText([&](std::string_view piece) { return visit(i, piece); }))
+            return -2;
+    }
+    return static_cast<std::int64_t>(kids->size());
+}
+
 std::int64_t ResponseReader::rowCount(std::string_view path)
 {
     const std::vector<platform::XmlNode> *kids = children(path);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,12 @@ public:
     // nothing when any step finds nothing. O(1) per row after the first call for a path.
     std::optional<std::string> rowField(std::string_view path, std::size_t row,
                                         std::string_view field);
+
+    // Hands the text pieces of every child of the node at `path` to `visit(child, piece)`,
+    // in document order and without copies (for large base64 content). Returns the number of
+    // children, -1 when the node is missing, -2 when `visit` returned false.
+    std::int64_t visitChildText(std::string_view path,
+                                const std::function<bool(std::size_t, std::string_view)> &visit);
 
     // Where the temporary copy lives (empty before load); for tests.
     const std::filesystem::path &copyPath() const { return m_copy.path(); }

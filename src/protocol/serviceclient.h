@@ -130,7 +130,8 @@ public:
                        std::string_view comment);
     CallResult checkin(std::string_view userId, std::string_view serverFilePath,
                        std::string_view comment, const std::filesystem::path &localFile);
-    // `version` -1 is the latest. The local file must exist; the content is appended to it.
+    // `version` -1 is the latest. The local file must exist; it is overwritten with the
+    // version's content.
     CallResult getFile(std::string_view userId, std::string_view serverFilePath,
                        std::int32_t version, const std::filesystem::path &localFile);
     CallResult checkOut(std::string_view userId, std::string_view serverFilePath,
