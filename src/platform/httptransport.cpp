@@ -6,6 +6,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -67,6 +69,7 @@ struct PostState
     curl_off_t lastUp = -1;
     curl_off_t lastDown = -1;
     bool timedOut = false;
+    bool basicOffered = false;
     int readErrno = 0;
     int writeErrno = 0;
 };
@@ -109,6 +112,12 @@ size_t readHeader(char *data, size_t size, size_t count, void *user)
     auto *s = static_cast<PostState *>(user);
     const std::size_t n = size * count;
     std::string_view line(data, n);
+    constexpr std::string_view kChallenge = "www-authenticate: basic";
+    if (line.size() >= kChallenge.size() &&
+        std::ranges::equal(line.substr(0, kChallenge.size()), kChallenge, [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        }))
+        s->basicOffered = true;
     if (line.starts_with("HTTP/")) {
         // A new status line: an earlier answer (a 401 before the credentials were sent) is
         // over, and only the last answer's body and text count.
@@ -183,6 +192,9 @@ struct HttpTransport::Handle
     CurlPtr curl;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const std::atomic<bool> *cancel = nullptr;
+    // The server and user whose Basic challenge has already been answered: later posts to it
+    // send the credentials at once instead of sending every body twice.
+    std::string basicAccepted;
 };
 
 HttpTransport::HttpTransport()
@@ -278,10 +290,12 @@ ResultCode HttpTransport::post(const HttpEndpoint &endpoint, const std::string &
     if (endpoint.secure)
         curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, addExtraCa);
 
+    const std::string authKey = url + '\n' + endpoint.userName;
     if (!endpoint.userName.empty()) {
         // Credentials are sent only when the server asks for them; the body is then sent
         // again from its first byte through the seek callback.
-        curl_easy_setopt(c, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+        curl_easy_setopt(c, CURLOPT_HTTPAUTH,
+                         m_handle->basicAccepted == authKey ? CURLAUTH_BASIC : CURLAUTH_ANY);
         curl_easy_setopt(c, CURLOPT_USERNAME, endpoint.userName.c_str());
         curl_easy_setopt(c, CURLOPT_PASSWORD, endpoint.password.c_str());
     }
@@ -303,6 +317,10 @@ ResultCode HttpTransport::post(const HttpEndpoint &endpoint, const std::string &
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     if (cc == CURLE_OK) {
         reply.status = static_cast<int>(status);
+        if (status == 401)
+            m_handle->basicAccepted.clear();
+        else if (state.basicOffered && !endpoint.userName.empty())
+            m_handle->basicAccepted = authKey;
         return 0;
     }
     reply.detail =

@@ -58,6 +58,13 @@ XmlNode XmlNode::select(std::string_view path) const
 {
     if (m_node == nullptr || path.empty())
         return {};
+    if (path.find('/') == std::string_view::npos) {
+        for (pugi::xml_node c = pugi::xml_node(m_node).first_child(); c; c = c.next_sibling()) {
+            if (c.type() == pugi::node_element && path == c.name())
+                return XmlNode(c.internal_object());
+        }
+        return {};
+    }
     return XmlNode(selectFrom(pugi::xml_node(m_node), path).internal_object());
 }
 
@@ -112,6 +119,16 @@ bool XmlNode::visitText(const std::function<bool(std::string_view)> &visit) cons
 
 std::string XmlNode::text() const
 {
+    // The common case of a field: an element holding one text node.
+    const pugi::xml_node n(m_node);
+    if (n.type() == pugi::node_element) {
+        const pugi::xml_node only = n.first_child();
+        if (!only)
+            return {};
+        if ((only.type() == pugi::node_pcdata || only.type() == pugi::node_cdata) &&
+            !only.next_sibling())
+            return only.value();
+    }
     std::string out;
     visitText([&](std::string_view piece) {
         out += piece;

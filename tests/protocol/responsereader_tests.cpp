@@ -83,6 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
                   0, 1, "a & b <c>"},
         ReaderRow{"CdataText", logon("<LogonResult><![CDATA[<raw>]]></LogonResult>"), 200, 0, 1,
                   "<raw>"},
+        ReaderRow{"IndentedRowsCountOnlyTheElements",
+                  logon("<LogonResult>\r\n  <s>one</s>\r\n  <s>two</s>\r\n</LogonResult>"), 200, 0,
+                  2, "one"},
         ReaderRow{"ChildElementText", logon("<LogonResult><s>one</s><s>two</s></LogonResult>"), 200,
                   0, 2, "one"},
         ReaderRow{"UpperCaseEncodingRefused", kUpperProlog, 200,
@@ -111,6 +114,26 @@ TEST(ResponseReader, FindsThePathBelowALaterMatchOfItsFirstStep)
     ASSERT_EQ(reader.load(200), 0);
     EXPECT_EQ(reader.value("a/b", 0), "found");
     EXPECT_EQ(reader.text("a/c"), "1");
+}
+
+TEST(ResponseReader, VisitsEveryChildsTextPiecesInOrder)
+{
+    platform::TempFile response = testhelpers::fileWith(soapEnvelope(
+        "<R><Data><string>QUJD</string><string>RE<![CDATA[VG]]>\r\n</string><e/></Data></R>"));
+    protocol::ResponseReader reader(response);
+    ASSERT_EQ(reader.load(200), 0);
+    std::vector<std::pair<std::size_t, std::string>> seen;
+    const auto collect = [&](std::size_t child, std::string_view piece) {
+        seen.emplace_back(child, std::string(piece));
+        return true;
+    };
+    EXPECT_EQ(reader.visitChildText("R/Data", collect), 3);
+    // The line break alone is whitespace between markup, not a text node.
+    EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::string>>{
+                        {0, "QUJD"}, {1, "RE"}, {1, "VG"}}));
+    EXPECT_EQ(reader.visitChildText("R/None", collect), -1);
+    EXPECT_EQ(reader.visitChildText("R/Data", [](std::size_t, std::string_view) { return false; }),
+              -2);
 }
 
 TEST(ResponseReader, DeletesItsCopyWhenDestroyedAfterAFailedParse)

@@ -128,6 +128,40 @@ TEST_F(Transport, AuthenticationResendsTheWholeBodyFromItsFirstByte)
     EXPECT_EQ(reqs[1].header("Content-Length"), reqs[0].header("Content-Length"));
 }
 
+TEST_F(Transport, AcceptedBasicCredentialsGoWithTheNextCallsAtOnce)
+{
+    m_server.enqueue(withHeader(ScriptedReply::text(401, "Unauthorized", "login"),
+                                "WWW-Authenticate", "Basic realm=\"vcs\""));
+    m_server.setHandler([](const testsupport::CapturedRequest &req) {
+        return req.header("Authorization") ? ScriptedReply::xml(kOkBody)
+                                           : ScriptedReply::text(401, "Unauthorized", "");
+    });
+    protocol::ServerProfile p = m_server.profile();
+    p.userName = "ann";
+    p.password = "pw";
+    m_client.fillFromProfile(p);
+    EXPECT_TRUE(m_client.serverDelete("u").succeeded());
+    EXPECT_TRUE(m_client.serverDelete("u").succeeded());
+    const auto reqs = m_server.requests();
+    ASSERT_EQ(reqs.size(), 3u);
+    EXPECT_TRUE(reqs[2].header("Authorization").has_value());
+}
+
+TEST_F(Transport, WrongPasswordEndsWithUnauthorized)
+{
+    m_server.setHandler([](const auto &) {
+        return withHeader(ScriptedReply::text(401, "Unauthorized", "login"), "WWW-Authenticate",
+                          "Basic realm=\"vcs\"");
+    });
+    protocol::ServerProfile p = m_server.profile();
+    p.userName = "ann";
+    p.password = "wrong";
+    m_client.fillFromProfile(p);
+    const CallResult r = m_client.serverDelete("u");
+    EXPECT_EQ(r, (CallResult{0, "Unauthorized", 401, ""}));
+    EXPECT_FALSE(r.succeeded());
+}
+
 TEST_F(Transport, ServerThatNeverAnswersTimesOut)
 {
     m_server.enqueue(ScriptedReply::withMode(Mode::NoAnswer));
