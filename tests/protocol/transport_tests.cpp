@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -168,6 +169,61 @@ TEST_F(Transport, ServerThatNeverAnswersTimesOut)
     const CallResult r = callOnce(1);
     EXPECT_EQ(r.code, platform::fromWin32(12002));
     EXPECT_NE(platform::errorText(r.code).find("timed out"), std::string::npos);
+}
+
+TEST_F(Transport, SlowButSteadyAnswerIsNoTimeOut)
+{
+    // The time-out is the longest silence, not a limit on the whole exchange: five pieces
+    // 400 ms apart take longer than the one-second time-out in all.
+    ScriptedReply r = ScriptedReply::xml(kOkBody);
+    r.mode = Mode::Trickle;
+    r.pieces = 5;
+    r.pause = std::chrono::milliseconds(400);
+    m_server.enqueue(r);
+    const CallResult result = callOnce(1);
+    EXPECT_TRUE(result.succeeded()) << result.message() << " / " << result.detail;
+}
+
+TEST_F(Transport, LargeAnswerArrivesWhole)
+{
+    // Several transfer buffers' worth of rows.
+    std::string rows;
+    for (int i = 0; i < 5000; ++i)
+        rows += "<F><FileName>f" + std::to_string(i) + "</FileName><FileSize>" + std::to_string(i) +
+                "</FileSize></F>";
+    m_server.enqueue(ScriptedReply::soap("<GetFileListResponse><GetFileListResult>" + rows +
+                                         "</GetFileListResult></GetFileListResponse>"));
+    m_client.fillFromProfile(m_server.profile());
+    std::vector<protocol::FileItem> list;
+    ASSERT_TRUE(m_client.getFileList("u", "R", list).succeeded());
+    ASSERT_EQ(list.size(), 5000u);
+    EXPECT_EQ(list[4999].fileName, "f4999");
+    EXPECT_EQ(list[4999].fileSize, 4999);
+}
+
+TEST_F(Transport, ChunkedAnswerIsDecoded)
+{
+    const std::string half1 = kOkBody.substr(0, 40);
+    const std::string half2 = kOkBody.substr(40);
+    auto hex = [](std::size_t n) {
+        char b[16];
+        std::snprintf(b, sizeof b, "%zx", n);
+        return std::string(b);
+    };
+    ScriptedReply r = ScriptedReply::withMode(Mode::Raw);
+    r.raw = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n\r\n" +
+            hex(half1.size()) + "\r\n" + half1 + "\r\n" + hex(half2.size()) + "\r\n" + half2 +
+            "\r\n0\r\n\r\n";
+    m_server.enqueue(r);
+    EXPECT_TRUE(callOnce().succeeded());
+}
+
+TEST_F(Transport, AnswerEndedByClosingTheConnectionIsRead)
+{
+    ScriptedReply r = ScriptedReply::withMode(Mode::Raw);
+    r.raw = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + kOkBody;
+    m_server.enqueue(r);
+    EXPECT_TRUE(callOnce().succeeded());
 }
 
 TEST_F(Transport, ConnectionDroppedHalfWayIsAFailure)

@@ -418,6 +418,7 @@ void ScriptedServer::serve(std::shared_ptr<Connection> c)
             }
         case Mode::Normal:
         case Mode::DropHalfway:
+        case Mode::Trickle:
             break;
         }
         std::string out = "HTTP/1.1 " + std::to_string(reply.status);
@@ -437,6 +438,17 @@ void ScriptedServer::serve(std::shared_ptr<Connection> c)
             return;
         }
         out += reply.body;
+        if (reply.mode == Mode::Trickle && reply.pieces > 1) {
+            const std::size_t step = (out.size() + static_cast<std::size_t>(reply.pieces) - 1) /
+                                     static_cast<std::size_t>(reply.pieces);
+            for (std::size_t at = 0; at < out.size(); at += step) {
+                if (at != 0)
+                    std::this_thread::sleep_for(reply.pause);
+                if (!c->writeAll(std::string_view(out).substr(at, step)))
+                    return;
+            }
+            out.clear();
+        }
         if (!c->writeAll(out) || reply.closeAfter) {
             ::shutdown(c->fd, SHUT_RDWR);
             return;

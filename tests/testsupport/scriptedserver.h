@@ -44,6 +44,7 @@ struct ScriptedReply
         NoAnswer,         // read the request, then say nothing until the server stops
         DropHalfway,      // promise the whole body, send half of it, close
         CloseImmediately, // close the connection without a byte
+        Trickle,          // like Normal, but sent in `pieces` parts `pause` apart
     };
 
     int status = 200;
@@ -53,6 +54,8 @@ struct ScriptedReply
     Mode mode = Mode::Normal;
     std::string raw;
     bool closeAfter = false; // add "Connection: close" and close after this reply
+    int pieces = 1;
+    std::chrono::milliseconds pause{0};
 
     // A 200 (or other) answer with a text/xml body.
     static ScriptedReply xml(std::string body, int status = 200, std::string reason = "OK");
