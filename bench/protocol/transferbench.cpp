@@ -3,7 +3,7 @@
 // (peak memory only grows within a process) and compare the peaks: they must not follow the
 // file size.
 //
-//   ravelind_transfer_bench --port N [--host H] [--path /service.asmx] [--mib M]
+//   ravelind_transfer_bench --port N [--host H] [--path /Service.asmx] [--mib M]
 //                           [--folder NAME]
 
 #include <protocol/serviceclient.h>
@@ -28,7 +28,7 @@ struct Options
 {
     std::string host = "127.0.0.1";
     std::uint16_t port = 0;
-    std::string path = "/service.asmx";
+    std::string path = "/Service.asmx";
     std::int64_t mib = 1;
     std::string folder;
 };
