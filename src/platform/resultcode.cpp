@@ -171,6 +171,12 @@ static const char *systemText(std::uint32_t e)
         return "There is not enough space on the disk.";
     case err::DirNotEmpty:
         return "The directory is not empty.";
+    case err::BadPathname:
+        return "The specified path is invalid.";
+    case err::NoMoreItems:
+        return "No more data is available.";
+    case err::RegistryCorrupt:
+        return "The configuration registry database is corrupt.";
     case err::AlreadyExists:
         return "Cannot create a file when that file already exists.";
     case err::FilenameTooLong:

@@ -14,31 +14,37 @@ using ResultCode = std::int32_t;
 namespace err {
 constexpr std::uint32_t FileNotFound = 2;
 constexpr std::uint32_t PathNotFound = 3;
-constexpr std::uint32_t TooManyOpenFiles = 4;
 constexpr std::uint32_t AccessDenied = 5;
+constexpr std::uint32_t InvalidData = 13;
+// Further system numbers the transport and temporary files produce.
 constexpr std::uint32_t InvalidHandle = 6;
 constexpr std::uint32_t NotEnoughMemory = 8;
-constexpr std::uint32_t InvalidData = 13;
 constexpr std::uint32_t NotSameDevice = 17;
 constexpr std::uint32_t SharingViolation = 32;
 constexpr std::uint32_t HandleEof = 38;
 constexpr std::uint32_t NotSupported = 50;
 constexpr std::uint32_t InvalidParameter = 87;
+constexpr std::uint32_t DirNotEmpty = 145;
+constexpr std::uint32_t FileTooLarge = 223;
+constexpr std::uint32_t NoUnicodeTranslation = 1113;
+constexpr std::uint32_t InternalError = 1359;
+constexpr std::uint32_t CantResolveFilename = 1921;
 constexpr std::uint32_t CannotMake = 82;
 constexpr std::uint32_t DiskFull = 112;
 constexpr std::uint32_t InsufficientBuffer = 111; // "buffer overflow"
-constexpr std::uint32_t DirNotEmpty = 145;
 constexpr std::uint32_t AlreadyExists = 183;
-constexpr std::uint32_t FilenameTooLong = 206;
-constexpr std::uint32_t FileTooLarge = 223;
-constexpr std::uint32_t IoDevice = 1117;
-constexpr std::uint32_t NoUnicodeTranslation = 1113;
 constexpr std::uint32_t Cancelled = 1223;
-constexpr std::uint32_t InternalError = 1359;
+constexpr std::uint32_t TooManyOpenFiles = 4;
+constexpr std::uint32_t BadPathname = 161; // invalid key or path name
+constexpr std::uint32_t FilenameTooLong = 206;
+constexpr std::uint32_t RegistryCorrupt = 1009; // "the configuration registry database is corrupt"
+constexpr std::uint32_t IoDevice = 1117;
+constexpr std::uint32_t NoMoreItems = 259; // enumeration index past the end
 constexpr std::uint32_t DatatypeMismatch = 1629;
-constexpr std::uint32_t CantResolveFilename = 1921;
 // libcurl failures live in the internet range 12000-12999.
 constexpr std::uint32_t InternetFirst = 12000;
+
+// The internet-range numbers libcurl failures are mapped to (WinInet's numbering).
 constexpr std::uint32_t InternetTimeout = 12002;
 constexpr std::uint32_t InternetInternalError = 12004;
 constexpr std::uint32_t InternetInvalidUrl = 12005;
@@ -49,10 +55,10 @@ constexpr std::uint32_t InternetCannotConnect = 12029;
 constexpr std::uint32_t InternetConnectionAborted = 12030;
 constexpr std::uint32_t InternetConnectionReset = 12031;
 constexpr std::uint32_t InternetInvalidCa = 12045;
-constexpr std::uint32_t InternetSecureFailure = 12175;
 constexpr std::uint32_t InternetInvalidServerResponse = 12152;
 constexpr std::uint32_t InternetSecurityChannelError = 12157;
 constexpr std::uint32_t InternetProxyUnreachable = 12165;
+constexpr std::uint32_t InternetSecureFailure = 12175;
 constexpr std::uint32_t InternetLast = 12999;
 } // namespace err
 
@@ -71,6 +77,12 @@ constexpr ResultCode kCancelled = static_cast<ResultCode>(0x800704C7u);
 constexpr bool failed(ResultCode rc)
 {
     return rc < 0;
+}
+
+// The Windows error number inside a failure code made by fromWin32 (1629 for a type mismatch).
+constexpr std::uint32_t win32Error(ResultCode rc)
+{
+    return static_cast<std::uint32_t>(rc) & 0xFFFFu;
 }
 
 // The Windows-numbered error for an errno value; ERROR_INTERNAL_ERROR (1359) for an errno

@@ -120,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextRow{"FileNotFound", platform::fromWin32(2), "cannot find the file"},
         TextRow{"DiskFull", platform::fromWin32(112), "not enough space"},
         TextRow{"Cancelled", platform::kCancelled, "canceled by the user"},
+        TextRow{"SettingsFileCorrupt", platform::fromWin32(1009), "registry database is corrupt"},
         TextRow{"Refused", platform::fromCurl(CURLE_COULDNT_CONNECT), "refused"},
         TextRow{"HostNotFound", platform::fromCurl(CURLE_COULDNT_RESOLVE_HOST), "not found"},
         TextRow{"Timeout", platform::fromCurl(CURLE_OPERATION_TIMEDOUT), "timed out"},
