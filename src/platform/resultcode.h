@@ -10,6 +10,21 @@ namespace platform {
 
 using ResultCode = std::int32_t;
 
+// The Windows-numbered error for an errno value; ERROR_INTERNAL_ERROR (1359) for an errno
+// that has no counterpart, never 0 for a non-zero errno.
+std::uint32_t win32FromErrno(int errnoValue);
+// fromWin32(win32FromErrno(e)); 0 for e == 0.
+ResultCode fromErrno(int errnoValue);
+// A libcurl failure (CURLcode as int) as a result code in the internet range 12000-12999;
+// CURLE_ABORTED_BY_CALLBACK is the user's cancel (kCancelled). 0 for CURLE_OK.
+ResultCode fromCurl(int curlCode);
+
+// A readable text for a result code: system and internet errors, the "answer is not XML"
+// family (0x800C0000 | HTTP status), a missing result element, and an explicit text for any
+// code it does not know. Empty for a code that is not a failure. `flatten` replaces every
+// CR LF by two blanks, for one-line log entries.
+std::string errorText(ResultCode rc, bool flatten = false);
+
 // Windows-numbered system errors (the low 16 bits of a failure code).
 namespace err {
 constexpr std::uint32_t FileNotFound = 2;
@@ -84,20 +99,5 @@ constexpr std::uint32_t win32Error(ResultCode rc)
 {
     return static_cast<std::uint32_t>(rc) & 0xFFFFu;
 }
-
-// The Windows-numbered error for an errno value; ERROR_INTERNAL_ERROR (1359) for an errno
-// that has no counterpart, never 0 for a non-zero errno.
-std::uint32_t win32FromErrno(int errnoValue);
-// fromWin32(win32FromErrno(e)); 0 for e == 0.
-ResultCode fromErrno(int errnoValue);
-// A libcurl failure (CURLcode as int) as a result code in the internet range 12000-12999;
-// CURLE_ABORTED_BY_CALLBACK is the user's cancel (kCancelled). 0 for CURLE_OK.
-ResultCode fromCurl(int curlCode);
-
-// A readable text for a result code: system and internet errors, the "answer is not XML"
-// family (0x800C0000 | HTTP status), a missing result element, and an explicit text for any
-// code it does not know. Empty for a code that is not a failure. `flatten` replaces every
-// CR LF by two blanks, for one-line log entries.
-std::string errorText(ResultCode rc, bool flatten = false);
 
 } // namespace platform
