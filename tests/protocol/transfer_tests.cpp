@@ -290,6 +290,43 @@ TEST_F(TransferTest, UploadAnswerWithoutFileIdStopsBeforeNextPiece)
     EXPECT_EQ(m_server.requests().size(), 1u);
 }
 
+// The local file changes while it goes up: the service must never be told "bLast" for content
+// that is not the file, and never get a piece after the last one.
+TEST_F(TransferTest, UploadOfFileThatShrinksMidwayFails)
+{
+    const fs::path local = m_dir / "a.bin";
+    writeFile(local, randomContent(250000, 3));
+    auto calls = std::make_shared<int>(0);
+    m_server.setHandler([local, calls](const CapturedRequest &) {
+        if (++*calls == 1)
+            fs::resize_file(local, 130000);
+        return ScriptedReply::soap("<AddFileResponse><AddFileResult>id-" + std::to_string(*calls) +
+                                   "</AddFileResult></AddFileResponse>");
+    });
+    const CallResult result = m_client.addFile("u", "Root", "a.bin", local, "");
+    EXPECT_EQ(static_cast<std::uint32_t>(result.code), 0x80070026u); // ERROR_HANDLE_EOF
+    ASSERT_EQ(m_server.requests().size(), 1u);
+    EXPECT_EQ(elementOf(m_server.requests()[0].body, "bLast"), "false");
+}
+
+TEST_F(TransferTest, UploadOfFileThatGrowsMidwaySendsTheSizeItStartedWith)
+{
+    const fs::path local = m_dir / "a.bin";
+    writeFile(local, randomContent(130000, 4));
+    auto calls = std::make_shared<int>(0);
+    m_server.setHandler([local, calls](const CapturedRequest &) {
+        if (++*calls == 1)
+            std::ofstream(local, std::ios::binary | std::ios::app) << std::string(200000, 'g');
+        return ScriptedReply::soap("<AddFileResponse><AddFileResult>id-" + std::to_string(*calls) +
+                                   "</AddFileResult></AddFileResponse>");
+    });
+    EXPECT_TRUE(m_client.addFile("u", "Root", "a.bin", local, "").succeeded());
+    const auto requests = m_server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(elementOf(requests[1].body, "bLast"), "true");
+    EXPECT_EQ(platform::base64Decode(elementOf(requests[1].body, "string"))->size(), 10000u);
+}
+
 TEST_F(TransferTest, UploadOfMissingLocalFileSendsNothing)
 {
     const CallResult result = m_client.checkin("u", "Root\\x", "", m_dir / "missing");
@@ -453,6 +490,16 @@ TEST_F(TransferTest, DownloadAnswerWithoutDataIsMissingResult)
         "<GetFileResponse><GetFileResult><Size>3</Size></GetFileResult></GetFileResponse>"));
     const CallResult result = m_client.getFile("u", "Root\\f", -1, m_dir / "out");
     EXPECT_EQ(static_cast<std::uint32_t>(result.code), 0x800CFFFFu);
+    EXPECT_EQ(m_server.requests().size(), 1u);
+}
+
+TEST_F(TransferTest, DownloadOntoFullDiskReportsTheSystemError)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    m_server.enqueue(getFileAnswer("<string>Zm9v</string>", "2021/01/01 00:00:00", "3", "3"));
+    const CallResult result = m_client.getFile("u", "Root\\f", -1, "/dev/full");
+    EXPECT_EQ(static_cast<std::uint32_t>(result.code), 0x80070070u); // ERROR_DISK_FULL
     EXPECT_EQ(m_server.requests().size(), 1u);
 }
 
