@@ -379,6 +379,16 @@ TEST_F(Https, RefusesAServerItCannotVerify)
     EXPECT_TRUE(server.requests().empty());
 }
 
+TEST_F(Https, MissingExtraCaFileIsReported)
+{
+    ASSERT_TRUE(s_files) << s_error;
+    ScriptedServer server(s_files);
+    ::setenv("RAVELIND_CA_FILE", (testhelpers::tempDir() / "no-such-ca.pem").c_str(), 1);
+    ServiceClient client;
+    client.fillFromProfile(server.profile());
+    EXPECT_EQ(client.serverDelete("u").code, platform::fromWin32(12045));
+}
+
 TEST_F(Https, PlainClientAgainstTlsServerFails)
 {
     ASSERT_TRUE(s_files) << s_error;
