@@ -60,9 +60,7 @@ private:
 
 bool isDirectory(const std::string &path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -196,17 +194,13 @@ SystemError copyOver(const std::filesystem::path &source, const std::filesystem:
     const Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!from.valid())
         return lastError();
-    struct stat sourceStat
-    {
-    };
+    struct stat sourceStat = {};
     if (::fstat(from.get(), &sourceStat) != 0)
         return lastError();
 
     // Replace the file a link points to, not the link.
     std::filesystem::path real = target;
-    struct stat targetStat
-    {
-    };
+    struct stat targetStat = {};
     bool exists = ::lstat(target.c_str(), &targetStat) == 0;
     int statError = exists ? 0 : errno;
     if (exists && S_ISLNK(targetStat.st_mode)) {
@@ -268,9 +262,7 @@ SystemError copyOver(const std::filesystem::path &source, const std::filesystem:
 
 int deleteLocal(const std::filesystem::path &path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::lstat(path.c_str(), &st) != 0)
         return -1;
     if (!S_ISLNK(st.st_mode) && (st.st_mode & kWriteBits) == 0 &&
@@ -281,9 +273,7 @@ int deleteLocal(const std::filesystem::path &path)
 
 SystemError setReadOnly(const std::filesystem::path &path, bool readOnly)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::stat(path.c_str(), &st) != 0)
         return lastError();
     const mode_t mode =
@@ -293,9 +283,7 @@ SystemError setReadOnly(const std::filesystem::path &path, bool readOnly)
 
 bool isReadOnly(const std::filesystem::path &path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & kWriteBits) == 0;
 }
 

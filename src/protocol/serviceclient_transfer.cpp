@@ -107,9 +107,7 @@ CallResult failure(ResultCode code)
 
 ResultCode formatUpdateTime(const struct stat &st, std::string &out)
 {
-    struct tm local
-    {
-    };
+    struct tm local = {};
     if (::localtime_r(&st.st_mtim.tv_sec, &local) == nullptr)
         return platform::fromErrno(errno != 0 ? errno : EOVERFLOW);
     std::array<char, 64> text{};
@@ -130,9 +128,7 @@ std::optional<std::time_t> parseUpdateDate(const std::string &text)
     if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
         hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return std::nullopt;
-    struct tm local
-    {
-    };
+    struct tm local = {};
     local.tm_year = year - 1900;
     local.tm_mon = month - 1;
     local.tm_mday = day;
@@ -216,7 +212,7 @@ struct Upload
     std::string_view resultPath;
     int statusText;
     std::string itemText;
-    // The elements before "UpdateTime" ... the operation's own ones, in wire order.
+    // The operation's own elements, which come before "UpdateTime", in wire order.
     std::vector<RequestElement> leading;
     std::string_view comment;
 };
@@ -235,9 +231,7 @@ static CallResult upload(ServiceClient &client, Upload &spec, const std::filesys
     LocalFile file(::open(local.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.isOpen())
         return failure(platform::fromErrno(errno));
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::fstat(file.fd(), &st) != 0)
         return failure(platform::fromErrno(errno));
     const std::int64_t size = st.st_size;

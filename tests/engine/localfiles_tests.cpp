@@ -32,9 +32,7 @@ void writeAll(const fs::path &p, const std::string &content)
 
 mode_t modeOf(const fs::path &p)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
     return st.st_mode & 07777;
 }

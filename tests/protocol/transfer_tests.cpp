@@ -62,9 +62,7 @@ void writeFile(const fs::path &p, const std::string &content)
 
 std::time_t localTime(int y, int mo, int d, int h, int mi, int s)
 {
-    struct tm t
-    {
-    };
+    struct tm t = {};
     t.tm_year = y - 1900;
     t.tm_mon = mo - 1;
     t.tm_mday = d;
@@ -77,9 +75,7 @@ std::time_t localTime(int y, int mo, int d, int h, int mi, int s)
 
 std::time_t mtimeOf(const fs::path &p)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     EXPECT_EQ(::stat(p.c_str(), &st), 0);
     return st.st_mtime;
 }
@@ -364,9 +360,7 @@ TEST_P(UploadCancel, ReturnsCancelledAndLeavesLocalFileAlone)
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(m_server.requests().size(), row.requests);
     EXPECT_EQ(testhelpers::readAll(m_dir / "a.bin"), content);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     ASSERT_EQ(::stat((m_dir / "a.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
