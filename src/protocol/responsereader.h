@@ -51,6 +51,9 @@ public:
     std::int64_t visitChildText(std::string_view path,
                                 const std::function<bool(std::size_t, std::string_view)> &visit);
 
+    // The response file the reader reads (the transport fills it).
+    platform::TempFile &response() { return m_response; }
+
     // Where the temporary copy lives (empty before load); for tests.
     const std::filesystem::path &copyPath() const { return m_copy.path(); }
 

@@ -118,28 +118,10 @@ static platform::ResultCode writeRequest(platform::TempFile &request, std::strin
     return rc;
 }
 
-CallResult
-ServiceClient::call(std::string_view operation, std::span<const RequestElement> elements,
-                    const std::function<platform::ResultCode(ResponseReader &)> &readResult)
+CallResult ServiceClient::exchange(std::string_view operation, platform::TempFile &request,
+                                   ResponseReader &reader)
 {
     CallResult result;
-    for (const RequestElement &e : elements) {
-        if (!isValidUtf8(e.value)) {
-            result.code = platform::fromWin32(platform::err::NoUnicodeTranslation);
-            return result;
-        }
-    }
-
-    platform::TempFile request;
-    platform::TempFile response;
-    if (result.code = platform::TempFile::create(request); result.code != 0)
-        return result;
-    if (result.code = platform::TempFile::create(response); result.code != 0)
-        return result;
-    if (result.code = writeRequest(request, operation, elements); result.code != 0)
-        return result;
-
-    ResponseReader reader(response);
     std::string soapAction = "SOAPAction: \"";
     soapAction += names::kNamespace;
     soapAction += operation;
@@ -159,7 +141,7 @@ ServiceClient::call(std::string_view operation, std::span<const RequestElement> 
     endpoint.timeoutMs = m_timeoutMs;
 
     platform::HttpReply reply;
-    result.code = transport().post(endpoint, soapAction, request, response, reply);
+    result.code = transport().post(endpoint, soapAction, request, reader.response(), reply);
     result.httpStatus = reply.status;
     result.errorText = std::move(reply.statusText);
     result.detail = std::move(reply.detail);
@@ -189,6 +171,34 @@ ServiceClient::call(std::string_view operation, std::span<const RequestElement> 
             result.errorText = "HTTP status 500";
         return result;
     }
+    return result;
+}
+
+CallResult
+ServiceClient::call(std::string_view operation, std::span<const RequestElement> elements,
+                    const std::function<platform::ResultCode(ResponseReader &)> &readResult)
+{
+    CallResult result;
+    for (const RequestElement &e : elements) {
+        if (!isValidUtf8(e.value)) {
+            result.code = platform::fromWin32(platform::err::NoUnicodeTranslation);
+            return result;
+        }
+    }
+
+    platform::TempFile request;
+    platform::TempFile response;
+    if (result.code = platform::TempFile::create(request); result.code != 0)
+        return result;
+    if (result.code = platform::TempFile::create(response); result.code != 0)
+        return result;
+    if (result.code = writeRequest(request, operation, elements); result.code != 0)
+        return result;
+
+    ResponseReader reader(response);
+    result = exchange(operation, request, reader);
+    if (result.code < 0 || result.httpStatus != 200)
+        return result;
     if (readResult)
         result.code = readResult(reader);
     return result;

@@ -89,6 +89,14 @@ public:
                     readResult);
     }
 
+    // The second half of call(), for a request the caller wrote itself (an EnvelopeWriter over
+    // `request`, e.g. a chunk encoded straight into the file): posts it with the SOAPAction
+    // of `operation`, and for a 200 or 500 answer loads it into `reader` (made over
+    // `response`); for 500 the error text becomes the fault string. `reader` holds the
+    // answer when the result's httpStatus is 200 and its code is not negative.
+    CallResult exchange(std::string_view operation, platform::TempFile &request,
+                        ResponseReader &reader);
+
     // --- Browsing and administration ---------------------------------------------------
     // Every operation takes the service user ID first and reports code and error text.
 

@@ -3,7 +3,9 @@
 
 #include "testhelpers.h"
 
+#include <protocol/envelopewriter.h>
 #include <protocol/progresssink.h>
+#include <protocol/responsereader.h>
 #include <protocol/serviceclient.h>
 #include <scriptedserver.h>
 
@@ -271,6 +273,31 @@ TEST_F(Operations, FaultStringOfA500BecomesTheErrorText)
                             500, "Internal Server Error"));
     const CallResult r = m_client.createFolder("u", "R", "x", "", false);
     EXPECT_EQ(r, (CallResult{0, "Folder already exists", 500, ""}));
+}
+
+TEST_F(Operations, ExchangePostsARequestWrittenByTheCallerAndLoadsTheAnswer)
+{
+    m_server.enqueue(ScriptedReply::soap(
+        "<CheckinResponse><CheckinResult>id-1</CheckinResult></CheckinResponse>"));
+    platform::TempFile request;
+    platform::TempFile response;
+    ASSERT_EQ(platform::TempFile::create(request), 0);
+    ASSERT_EQ(platform::TempFile::create(response), 0);
+    protocol::EnvelopeWriter w(request);
+    ASSERT_EQ(w.beginEnvelope(), 0);
+    ASSERT_EQ(w.beginOperation("Checkin"), 0);
+    ASSERT_EQ(w.raw("<Data><string>QUJD</string></Data>"), 0);
+    ASSERT_EQ(w.endOperation("Checkin"), 0);
+    ASSERT_EQ(w.endEnvelope(), 0);
+    {
+        protocol::ResponseReader reader(response);
+        const CallResult r = m_client.exchange("Checkin", request, reader);
+        EXPECT_EQ(r, (CallResult{0, "", 200, ""}));
+        EXPECT_EQ(reader.value("CheckinResponse/CheckinResult", 0), "id-1");
+    }
+    ASSERT_EQ(m_server.requests().size(), 1u);
+    EXPECT_EQ(m_server.requests()[0].body,
+              requestBody("Checkin", "<Data><string>QUJD</string></Data>"));
 }
 
 TEST_F(Operations, InvalidUtf8ArgumentSendsNothing)
