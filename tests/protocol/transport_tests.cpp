@@ -129,6 +129,30 @@ TEST_F(Transport, AuthenticationResendsTheWholeBodyFromItsFirstByte)
     EXPECT_EQ(reqs[1].header("Content-Length"), reqs[0].header("Content-Length"));
 }
 
+TEST_F(Transport, EarlyAuthenticationRefusalStillGetsTheWholeBodyResent)
+{
+    // The server answers 401 before it has read the body and closes; the body must be sent
+    // again in full on the next connection.
+    const std::string comment(500000, 'e');
+    ScriptedReply refuse = withHeader(ScriptedReply::text(401, "Unauthorized", ""),
+                                      "WWW-Authenticate", "Basic realm=\"vcs\"");
+    refuse.answerBeforeBody = true;
+    m_server.enqueue(refuse);
+    m_server.enqueue(ScriptedReply::xml(kOkBody));
+    protocol::ServerProfile p = m_server.profile();
+    p.userName = "ann";
+    p.password = "pw";
+    m_client.fillFromProfile(p);
+    const CallResult r = m_client.updateComment("u", "R", 0, comment);
+    EXPECT_TRUE(r.succeeded()) << r.message() << " / " << r.detail;
+    const auto reqs = m_server.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_TRUE(reqs[1].header("Authorization").has_value());
+    EXPECT_EQ(reqs[1].header("Content-Length"), std::to_string(reqs[1].body.size()));
+    EXPECT_TRUE(reqs[1].body.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>"));
+    EXPECT_NE(reqs[1].body.find("<Comment>" + comment + "</Comment>"), std::string::npos);
+}
+
 TEST_F(Transport, AcceptedBasicCredentialsGoWithTheNextCallsAtOnce)
 {
     m_server.enqueue(withHeader(ScriptedReply::text(401, "Unauthorized", "login"),

@@ -377,6 +377,35 @@ void ScriptedServer::serve(std::shared_ptr<Connection> c)
                 length = static_cast<std::size_t>(std::strtoull(value.c_str(), nullptr, 10));
             req.headers.emplace_back(std::move(name), std::move(value));
         }
+        std::optional<ScriptedReply> early;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_next < m_queue.size() && m_queue[m_next].answerBeforeBody)
+                early = m_queue[m_next++];
+        }
+        if (early) {
+            req.body = buffer.substr(0, std::min(length, buffer.size()));
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests.push_back(req);
+            }
+            m_changed.notify_all();
+            std::string out =
+                "HTTP/1.1 " + std::to_string(early->status) + ' ' + early->reason + "\r\n";
+            for (const auto &[k, v] : early->headers)
+                out += k + ": " + v + "\r\n";
+            out += "Content-Length: " + std::to_string(early->body.size()) +
+                   "\r\nConnection: close\r\n\r\n" + early->body;
+            c->writeAll(out);
+            for (std::size_t have = buffer.size(); have < length;) {
+                const long n = c->readSome(chunk, sizeof chunk);
+                if (n <= 0)
+                    break;
+                have += static_cast<std::size_t>(n);
+            }
+            ::shutdown(c->fd, SHUT_RDWR);
+            return;
+        }
         // Body.
         while (buffer.size() < length) {
             const long n = c->readSome(chunk, sizeof chunk);

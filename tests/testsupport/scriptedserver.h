@@ -54,6 +54,10 @@ struct ScriptedReply
     Mode mode = Mode::Normal;
     std::string raw;
     bool closeAfter = false; // add "Connection: close" and close after this reply
+    // Queued replies only: answer as soon as the request head is in, as servers do that
+    // refuse a request early; the body is then read and thrown away, and the connection
+    // closed. The captured body holds what had arrived before the answer.
+    bool answerBeforeBody = false;
     int pieces = 1;
     std::chrono::milliseconds pause{0};
 
