@@ -76,9 +76,10 @@ public:
     [[nodiscard]] Notify notifySubPosition(std::int64_t position);
 
     // One call of the common shape: envelope with `elements`, post, and for a 200 or 500
-    // answer the body loaded into a reader. For 500 the error text becomes the fault string.
-    // For 200, `readResult` (may be empty) reads the answer and its code becomes the call's.
-    // Any other status leaves the status text as error text and the body unread.
+    // answer the body loaded into a reader. For 500 the error text becomes the fault string
+    // (the status text when there is none). For 200, `readResult` (may be empty) reads the
+    // answer and its code becomes the call's. Any other status leaves the status text as
+    // error text ("HTTP status N" when the server sent none) and the body unread.
     // Text values must be valid UTF-8 (else 0x80070459 and nothing is sent).
     CallResult call(std::string_view operation, std::span<const RequestElement> elements,
                     const std::function<platform::ResultCode(ResponseReader &)> &readResult = {});
@@ -91,8 +92,8 @@ public:
 
     // The second half of call(), for a request the caller wrote itself (an EnvelopeWriter over
     // `request`, e.g. a chunk encoded straight into the file): posts it with the SOAPAction
-    // of `operation`, and for a 200 or 500 answer loads it into `reader` (made over
-    // `response`); for 500 the error text becomes the fault string. `reader` holds the
+    // of `operation`, and for a 200 or 500 answer loads it into `reader` (made over an empty
+    // response file of the caller); status texts and faults as in call(). `reader` holds the
     // answer when the result's httpStatus is 200 and its code is not negative.
     CallResult exchange(std::string_view operation, platform::TempFile &request,
                         ResponseReader &reader);
