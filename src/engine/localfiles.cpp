@@ -1,0 +1,290 @@
+#include "localfiles.h"
+
+#include <platform/resultcode.h>
+
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <random>
+#include <string>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace engine {
+
+namespace {
+
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+
+// Copy buffer: big enough that a large file does not cost a system call per few kilobytes,
+// small enough to stay a fixed cost on a worker thread.
+constexpr std::size_t kCopyBuffer = 256 * 1024;
+
+SystemError lastError()
+{
+    return platform::win32FromErrno(errno);
+}
+
+// The one owner of a descriptor.
+class Fd
+{
+public:
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Closes now and reports the close's own failure (a late write error shows up here).
+    int close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd);
+    }
+
+private:
+    int m_fd;
+};
+
+bool isDirectory(const std::string &path)
+{
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// mkdir and the judgement "the folder is there afterwards".
+SystemError makeLastFolder(const std::string &path)
+{
+    if (::mkdir(path.c_str(), 0777) == 0)
+        return 0;
+    if (errno != EEXIST)
+        return lastError();
+    return isDirectory(path) ? 0 : platform::err::AlreadyExists;
+}
+
+// The temporary file beside the target that becomes the target by rename. Deletes itself
+// unless committed.
+class Replacement
+{
+public:
+    ~Replacement()
+    {
+        if (!m_path.empty() && !m_committed)
+            ::unlink(m_path.c_str());
+    }
+
+    SystemError create(const std::filesystem::path &target, mode_t mode)
+    {
+        std::random_device seed;
+        std::mt19937_64 rng((std::uint64_t{seed()} << 32) ^ seed());
+        const std::string folder =
+            target.parent_path().empty() ? std::string(".") : target.parent_path().native();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = folder + "/." + target.filename().native() + ".Zem";
+            static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+            for (std::uint64_t r = rng(), i = 0; i < 8; ++i, r /= 36)
+                name += kDigits[r % 36];
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd >= 0) {
+                m_fd = std::make_unique<Fd>(fd);
+                m_path = std::move(name);
+                return 0;
+            }
+            if (errno != EEXIST)
+                return lastError();
+        }
+        return platform::err::AlreadyExists;
+    }
+
+    int fd() const { return m_fd->get(); }
+    Fd &file() { return *m_fd; }
+    const std::string &path() const { return m_path; }
+    void commit() { m_committed = true; }
+
+private:
+    std::unique_ptr<Fd> m_fd;
+    std::string m_path;
+    bool m_committed = false;
+};
+
+SystemError copyContent(int from, int to)
+{
+    const auto buffer = std::make_unique<char[]>(kCopyBuffer);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.get(), kCopyBuffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (got == 0)
+            return 0;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(to, buffer.get() + done, static_cast<size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                return lastError();
+            }
+            done += put;
+        }
+    }
+}
+
+void syncFolder(const std::filesystem::path &folder)
+{
+    const Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid())
+        ::fsync(dir.get()); // best effort: the rename itself has already happened
+}
+
+} // namespace
+
+SystemError makePath(const std::filesystem::path &path)
+{
+    const std::string &text = path.native();
+    const std::size_t lastSlash = text.rfind('/');
+    if (text.empty() || lastSlash == std::string::npos)
+        return platform::err::CannotMake;
+
+    const bool absolute = text.front() == '/';
+    std::string working = absolute ? "/" : "";
+    SystemError remembered = 0;
+    bool anyName = false;
+    // Each folder of the chain in turn; a failure does not stop the walk, since a later
+    // folder can still exist (for example below a folder we may not list).
+    for (std::size_t begin = 0; begin <= lastSlash;) {
+        const std::size_t end = text.find('/', begin);
+        if (end > begin) {
+            working.append(text, begin, end - begin);
+            anyName = true;
+            if (::mkdir(working.c_str(), 0777) != 0)
+                remembered = lastError();
+            working += '/';
+        }
+        begin = end + 1;
+    }
+
+    if (absolute) {
+        if (text.find_first_not_of('/') == std::string::npos)
+            return 0; // the root itself
+        return makeLastFolder(text);
+    }
+    if (!anyName)
+        return platform::err::CannotMake;
+    if (isDirectory(working))
+        return 0;
+    return remembered != 0 ? remembered : platform::err::PathNotFound;
+}
+
+SystemError copyOver(const std::filesystem::path &source, const std::filesystem::path &target)
+{
+    const Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!from.valid())
+        return lastError();
+    struct stat sourceStat = {};
+    if (::fstat(from.get(), &sourceStat) != 0)
+        return lastError();
+
+    // Replace the file a link points to, not the link.
+    std::filesystem::path real = target;
+    struct stat targetStat = {};
+    bool exists = ::lstat(target.c_str(), &targetStat) == 0;
+    int statError = exists ? 0 : errno;
+    if (exists && S_ISLNK(targetStat.st_mode)) {
+        std::error_code ec;
+        const auto resolved = std::filesystem::canonical(target, ec);
+        if (ec) {
+            exists = false; // a dangling link: the new file takes its place
+            statError = ENOENT;
+        } else {
+            real = resolved;
+            exists = ::stat(real.c_str(), &targetStat) == 0;
+            statError = exists ? 0 : errno;
+        }
+    }
+    if (!exists && statError != ENOENT)
+        return platform::win32FromErrno(statError);
+
+    mode_t finalMode = 0;
+    if (exists) {
+        if (S_ISDIR(targetStat.st_mode))
+            return platform::err::AccessDenied;
+        const bool readOnly = (targetStat.st_mode & kWriteBits) == 0;
+        if (readOnly) {
+            // Clearing the read-only state needs the right to change the mode.
+            if (::geteuid() != 0 && ::geteuid() != targetStat.st_uid)
+                return platform::err::AccessDenied;
+        } else {
+            const Fd probe(::open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+            if (!probe.valid())
+                return platform::err::AccessDenied;
+        }
+        finalMode = (targetStat.st_mode & 07777) | S_IWUSR;
+    }
+
+    Replacement replacement;
+    // A new target takes the mode the umask gives; a replaced one is private until its final
+    // mode is set, so its content is never readable by more people than the old target's.
+    if (const SystemError e = replacement.create(real, exists ? 0600 : 0666))
+        return e;
+    if (const SystemError e = copyContent(from.get(), replacement.fd()))
+        return e;
+    if (exists && ::fchmod(replacement.fd(), finalMode) != 0)
+        return lastError();
+    const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+    if (::futimens(replacement.fd(), times) != 0)
+        return lastError();
+    // The content must be on disk before the name points at it, or a crash could leave an
+    // empty file where the old one was.
+    if (::fdatasync(replacement.fd()) != 0)
+        return lastError();
+    if (replacement.file().close() != 0)
+        return lastError();
+    if (::rename(replacement.path().c_str(), real.c_str()) != 0)
+        return lastError();
+    replacement.commit();
+    syncFolder(real.parent_path());
+    return 0;
+}
+
+int deleteLocal(const std::filesystem::path &path)
+{
+    struct stat st = {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return -1;
+    if (!S_ISLNK(st.st_mode) && (st.st_mode & kWriteBits) == 0 &&
+        ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0)
+        return 0;
+    return ::unlink(path.c_str()) == 0 ? 1 : 0;
+}
+
+SystemError setReadOnly(const std::filesystem::path &path, bool readOnly)
+{
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) != 0)
+        return lastError();
+    const mode_t mode =
+        readOnly ? (st.st_mode & 07777 & ~kWriteBits) : (st.st_mode & 07777) | S_IWUSR;
+    return ::chmod(path.c_str(), mode) == 0 ? 0 : lastError();
+}
+
+bool isReadOnly(const std::filesystem::path &path)
+{
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & kWriteBits) == 0;
+}
+
+} // namespace engine
