@@ -27,35 +27,10 @@ char foldCase(char c)
 }
 
 // The Windows numbers for the errno values file operations give.
-ResultCode fromErrno(int e)
+// A failed call that left errno at 0 is still a failure.
+ResultCode failureFromErrno(int e)
 {
-    switch (e) {
-    case 0:
-        return kUnspecifiedFailure;
-    case ENOENT:
-        return fromWin32(err::FileNotFound);
-    case ENOTDIR:
-        return fromWin32(err::PathNotFound);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return fromWin32(err::AccessDenied);
-    case EEXIST:
-        return fromWin32(err::AlreadyExists);
-    case ENOSPC:
-    case EDQUOT:
-        return fromWin32(err::DiskFull);
-    case ENAMETOOLONG:
-        return fromWin32(err::FilenameTooLong);
-    case EMFILE:
-    case ENFILE:
-        return fromWin32(err::TooManyOpenFiles);
-    case EIO:
-        return fromWin32(err::IoDevice);
-    default:
-        return kUnspecifiedFailure;
-    }
+    return e == 0 ? kUnspecifiedFailure : fromErrno(e);
 }
 
 ResultCode badPath()
@@ -135,10 +110,10 @@ public:
         m_fd = std::make_unique<FileDescriptor>(
             ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!m_fd->valid())
-            return fromErrno(errno);
+            return failureFromErrno(errno);
         while (::flock(m_fd->get(), LOCK_EX) != 0) {
             if (errno != EINTR)
-                return fromErrno(errno);
+                return failureFromErrno(errno);
         }
         return 0;
     }
@@ -156,7 +131,7 @@ ResultCode readWholeFile(int fd, std::string &data)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return fromErrno(errno);
+            return failureFromErrno(errno);
         }
         if (n == 0)
             return 0;
@@ -171,7 +146,7 @@ ResultCode writeAll(int fd, std::string_view data)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return fromErrno(errno);
+            return failureFromErrno(errno);
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -196,10 +171,10 @@ ResultCode writeFileAtomically(const std::filesystem::path &target, std::string_
     std::string tmpl = target.string() + ".tmp-XXXXXX";
     FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC)); // mkostemp creates with mode 0600
     if (!fd.valid())
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     auto fail = [&tmpl](int e) {
         ::unlink(tmpl.c_str());
-        return fromErrno(e);
+        return failureFromErrno(e);
     };
     if (::fchmod(fd.get(), 0600) != 0)
         return fail(errno);
@@ -215,7 +190,7 @@ ResultCode writeFileAtomically(const std::filesystem::path &target, std::string_
     if (st && ::fstat(fd.get(), st) != 0)
         *st = {};
     if (fd.close() != 0)
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     syncFolder(target.parent_path());
     return 0;
 }
@@ -669,7 +644,7 @@ ResultCode Registry::refresh()
     struct stat st = {};
     if (::stat(m_file.c_str(), &st) != 0) {
         if (errno != ENOENT)
-            return fromErrno(errno);
+            return failureFromErrno(errno);
         if (!m_loaded || m_stamp.exists) {
             m_root = RegKey{};
             m_stamp = Stamp{};
@@ -686,13 +661,13 @@ ResultCode Registry::refresh()
             m_loaded = false;
             return refresh();
         }
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     }
     std::string text;
     if (const ResultCode rc = readWholeFile(fd.get(), text); rc != 0)
         return rc;
     if (::fstat(fd.get(), &st) != 0)
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     RegKey root;
     std::string why;
     if (parseText(text, root, why, nullptr) == 0) {
@@ -714,7 +689,7 @@ ResultCode Registry::loadLocked()
     FileDescriptor fd(::open(m_file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno != ENOENT)
-            return fromErrno(errno);
+            return failureFromErrno(errno);
         m_root = RegKey{};
         m_stamp = Stamp{};
         m_loaded = true;
@@ -725,7 +700,7 @@ ResultCode Registry::loadLocked()
         return rc;
     struct stat st = {};
     if (::fstat(fd.get(), &st) != 0)
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     RegKey root;
     std::string why;
     const bool parsed = parseText(text, root, why, nullptr) == 0;
@@ -744,7 +719,7 @@ ResultCode Registry::loadLocked()
     for (int n = 1; std::filesystem::exists(aside, ec) && n < 1000; ++n)
         aside = base + "-" + std::to_string(n);
     if (::rename(m_file.c_str(), aside.c_str()) != 0)
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     syncFolder(m_file.parent_path());
     m_notice = RegistryNotice{aside, why};
     m_root = RegKey{};
@@ -779,7 +754,7 @@ ResultCode Registry::update(const std::function<ResultCode(RegKey &root)> &chang
     if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
         std::filesystem::create_directories(folder, ec);
         if (ec)
-            return fromErrno(ec.value());
+            return failureFromErrno(ec.value());
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::replace, ec);
     }
@@ -1002,11 +977,11 @@ ResultCode Registry::readKeyFile(const std::filesystem::path &source, RegKeyFile
     FileDescriptor fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         why = "the file cannot be opened";
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     }
     struct stat st = {};
     if (::fstat(fd.get(), &st) != 0)
-        return fromErrno(errno);
+        return failureFromErrno(errno);
     if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxKeyFileSize) {
         why = "not a Ravelind registry file";
         return fromWin32(err::RegistryCorrupt);

@@ -38,6 +38,11 @@ QString errorText(const LanguageModule &module, platform::ResultCode rc)
                 return module.text(id);
         }
     }
+    // Codes the module has no wording for (internet errors, HTTP answers, ...) still get
+    // the client library's own text rather than a bare number.
+    const std::string text = platform::errorText(rc, true);
+    if (!text.empty())
+        return QString::fromStdString(text);
     return module.text(kUnknownText).arg(QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')));
 }
 

@@ -3,11 +3,15 @@
 #include "shell/cmainframe.h"
 #include "shell/czemapp.h"
 
+#include <platform/httptransport.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 
 int main(int argc, char *argv[])
 {
+    // libcurl's global set-up is not thread-safe: done once, before any worker exists.
+    platform::initHttp();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ravelind"));
     QApplication::setApplicationVersion(QStringLiteral(RAVELIND_VERSION));

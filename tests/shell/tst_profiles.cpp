@@ -70,10 +70,18 @@ void chooseFile(const QString &path, std::function<void()> then = {})
 {
     shelltest::answerNextModal([path, then](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog);
+        QVERIFY2(dialog, modal->metaObject()->className());
         if (then)
             then();
-        dialog->selectFile(path);
+        // selectFile() leaves the name field alone while it has the focus, as it may have
+        // here; so the folder is set and the name typed, as a user would.
+        const QFileInfo chosen(path);
+        dialog->setDirectory(chosen.absolutePath());
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(chosen.fileName());
+        QVERIFY2(QTest::qWaitFor([&] { return dialog->selectedFiles().value(0) == path; }, 10000),
+                 qPrintable(dialog->selectedFiles().join(QLatin1Char('|'))));
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept() is protected
     });
 }
@@ -252,7 +260,7 @@ void TestProfiles::exportThenImportRestoresTheProfiles()
     chooseFile(exported, [&] {
         shelltest::answerNextModal([&](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
-            QVERIFY(box);
+            QVERIFY2(box, modal->metaObject()->className());
             question = box->text();
             recordNextMessage(done);
             box->button(QMessageBox::Yes)->click(); // the answer is the clicked button
