@@ -326,6 +326,10 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
         return failure(platform::kCancelled);
     if (notifyStatusText(names::kStringDownloadStart) == Notify::Cancelled)
         return failure(platform::kCancelled);
+    // A client without a sink still sees the run's cancel; opening the file empties it, so
+    // look before that, or a cancelled run would lose the user's local copy.
+    if (isCancelled())
+        return failure(platform::kCancelled);
 
     // The caller makes the file; it ends up holding exactly the version's bytes.
     LocalFile file(::open(localFile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
