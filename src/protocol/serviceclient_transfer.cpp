@@ -220,12 +220,12 @@ struct Upload
 } // namespace
 
 // Shared by AddFile and Checkin; see the header for the wire layout.
-static CallResult upload(ServiceClient &client, Upload &spec, const std::filesystem::path &local)
+static CallResult upload(ServiceClient &client, Upload &job, const std::filesystem::path &local)
 {
     using Notify = ServiceClient::Notify;
-    if (client.notifyItemText(spec.itemText) == Notify::Cancelled)
+    if (client.notifyItemText(job.itemText) == Notify::Cancelled)
         return failure(platform::kCancelled);
-    if (client.notifyStatusText(spec.statusText) == Notify::Cancelled)
+    if (client.notifyStatusText(job.statusText) == Notify::Cancelled)
         return failure(platform::kCancelled);
 
     LocalFile file(::open(local.c_str(), O_RDONLY | O_CLOEXEC));
@@ -262,9 +262,9 @@ static CallResult upload(ServiceClient &client, Upload &spec, const std::filesys
         sent += static_cast<std::int64_t>(got);
         const bool last = sent == size;
 
-        std::vector<RequestElement> elements = spec.leading;
+        std::vector<RequestElement> elements = job.leading;
         elements.push_back(E::text(names::kUpdateTime, updateTime));
-        elements.push_back(E::text(names::kComment, spec.comment));
+        elements.push_back(E::text(names::kComment, job.comment));
         elements.push_back(E::text(names::kFileId, fileId));
         elements.push_back(E::rawText(names::kDataOpen));
         elements.push_back(E::text(names::kDataString, std::string_view(text.data(), *encoded)));
@@ -274,8 +274,8 @@ static CallResult upload(ServiceClient &client, Upload &spec, const std::filesys
         std::optional<std::string> nextId;
         if (client.isCancelled())
             return failure(platform::kCancelled);
-        CallResult result = client.call(spec.operation, elements, [&](ResponseReader &reader) {
-            nextId = reader.value(spec.resultPath, 0);
+        CallResult result = client.call(job.operation, elements, [&](ResponseReader &reader) {
+            nextId = reader.value(job.resultPath, 0);
             return ResultCode{0};
         });
         if (!result.succeeded())
@@ -297,26 +297,26 @@ CallResult ServiceClient::addFile(std::string_view userId, std::string_view serv
                                   std::string_view fileName, const std::filesystem::path &localFile,
                                   std::string_view comment)
 {
-    Upload spec{names::kAddFile,
+    Upload job{names::kAddFile,
                 names::kAddFileResult,
                 names::kStringAddFile,
                 std::string(serverFolderPath) + "\\" + std::string(fileName),
                 {E::text(names::kUserId, userId), E::text(names::kSelectPath, serverFolderPath),
                  E::text(names::kAddFileName, fileName)},
                 comment};
-    return upload(*this, spec, localFile);
+    return upload(*this, job, localFile);
 }
 
 CallResult ServiceClient::checkin(std::string_view userId, std::string_view serverFilePath,
                                   std::string_view comment, const std::filesystem::path &localFile)
 {
-    Upload spec{names::kCheckin,
+    Upload job{names::kCheckin,
                 names::kCheckinResult,
                 names::kStringCheckin,
                 localFile.string(),
                 {E::text(names::kUserId, userId), E::text(names::kServerFilePath, serverFilePath)},
                 comment};
-    return upload(*this, spec, localFile);
+    return upload(*this, job, localFile);
 }
 
 CallResult ServiceClient::getFile(std::string_view userId, std::string_view serverFilePath,

@@ -29,7 +29,7 @@ TEST_P(EscapeXml, WritesEntityReferencesForAmpersandAndAngleBrackets)
 
 INSTANTIATE_TEST_SUITE_P(
     Values, EscapeXml,
-    ::testing::Values(EscapeRow{"Plain", "Docs\\Spec", "Docs\\Spec"},
+    ::testing::Values(EscapeRow{"Plain", "Docs\\Plans", "Docs\\Plans"},
                       EscapeRow{"Ampersand", "R&D", "R&amp;D"},
                       EscapeRow{"AngleBrackets", "<b>x</b>", "&lt;b&gt;x&lt;/b&gt;"},
                       EscapeRow{"AlreadyAnEntity", "&amp;", "&amp;amp;"},

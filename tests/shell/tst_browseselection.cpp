@@ -44,10 +44,10 @@ void TestBrowseSelection::notions_data()
         << "/home/u/docs"
         << "/home/u/docs";
     QTest::newRow("two levels below the working folder")
-        << Chain{server("Local"), folder("Docs", "/w"), folder("Specs"), folder("Old")}
-        << "Docs\\Specs\\Old"
+        << Chain{server("Local"), folder("Docs", "/w"), folder("Plans"), folder("Old")}
+        << "Docs\\Plans\\Old"
         << "-"
-        << "/w/Specs/Old";
+        << "/w/Plans/Old";
     QTest::newRow("working folder recorded with a backslash")
         << Chain{server("Local"), folder("Docs", "C:\\work\\"), folder("A")} << "Docs\\A"
         << "-"
