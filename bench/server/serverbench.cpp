@@ -33,9 +33,9 @@ std::string envelope(const std::string &operation, const std::string &elements)
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
            "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-           "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body><"
-           + operation + " xmlns=\"" + kNamespace + "\">" + elements + "</" + operation
-           + "></soap:Body></soap:Envelope>";
+           "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body><" +
+           operation + " xmlns=\"" + kNamespace + "\">" + elements + "</" + operation +
+           "></soap:Body></soap:Envelope>";
 }
 
 std::string element(const std::string &name, const std::string &value)
@@ -71,8 +71,8 @@ std::size_t decodedSize(const char *text)
     std::size_t characters = 0;
     for (; *text; ++text) {
         const char c = *text;
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+'
-            || c == '/')
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '+' || c == '/')
             ++characters;
     }
     return characters / 4 * 3 + (characters % 4 == 0 ? 0 : characters % 4 - 1);
@@ -164,11 +164,11 @@ std::string upload(Client &client, const std::string &folder, const std::string 
         const std::string data = base64Lines(bytes + sent, piece);
         sent += piece;
         const std::string body = client.call(
-            "AddFile", element("UserID", "bench") + element("SelectPath", folder)
-                           + element("AddFileName", name)
-                           + element("UpdateTime", "2026/11/30 08:15:00") + element("Comment", "")
-                           + element("FileID", fileId) + "<Data><string>" + data
-                           + "</string></Data>" + element("bLast", sent == size ? "true" : "false"));
+            "AddFile", element("UserID", "bench") + element("SelectPath", folder) +
+                           element("AddFileName", name) +
+                           element("UpdateTime", "2026/11/30 08:15:00") + element("Comment", "") +
+                           element("FileID", fileId) + "<Data><string>" + data +
+                           "</string></Data>" + element("bLast", sent == size ? "true" : "false"));
         fileId = resultValue(body, "AddFileResponse/AddFileResult");
     } while (sent < size);
     return fileId;
@@ -186,11 +186,11 @@ int main(int argc, char **argv)
     const std::string dataDir = pattern;
     const Server server = startServer(dataDir + "/data");
     Client client(server.port);
-    client.call("Logon", element("UserID", "") + element("PC", "bench")
-                             + element("LogonUserID", "bench") + element("IPAddress", "127.0.0.1"));
-    client.call("CreateFolder", element("UserID", "bench") + element("ParentPath", "")
-                                    + element("FolderName", "Many") + element("Comment", "")
-                                    + element("IsPrivate", "false"));
+    client.call("Logon", element("UserID", "") + element("PC", "bench") +
+                             element("LogonUserID", "bench") + element("IPAddress", "127.0.0.1"));
+    client.call("CreateFolder", element("UserID", "bench") + element("ParentPath", "") +
+                                    element("FolderName", "Many") + element("Comment", "") +
+                                    element("IsPrivate", "false"));
     {
         // Fill the folder from four connections; this part is set-up, not measured.
         std::vector<std::thread> fillers;
@@ -229,20 +229,20 @@ int main(int argc, char **argv)
     start = Clock::now();
     upload(client, "", "big.bin", content.data(), content.size());
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("upload %zu MiB in 120000-byte chunks: %.1f MB/s (%.2f s), server peak RSS %ld KiB\n",
-                mebibytes, size / seconds / 1e6, seconds, peakMemoryKiB(server.pid));
+    std::printf(
+        "upload %zu MiB in 120000-byte chunks: %.1f MB/s (%.2f s), server peak RSS %ld KiB\n",
+        mebibytes, size / seconds / 1e6, seconds, peakMemoryKiB(server.pid));
 
     std::size_t received = 0;
     start = Clock::now();
     for (;;) {
-        const std::string body =
-            client.call("GetFile", element("UserID", "bench") + element("FilePath", "big.bin")
-                                       + element("Version", "-1")
-                                       + element("Offset", std::to_string(received)));
+        const std::string body = client.call(
+            "GetFile", element("UserID", "bench") + element("FilePath", "big.bin") +
+                           element("Version", "-1") + element("Offset", std::to_string(received)));
         pugi::xml_document document;
         document.load_string(body.c_str());
-        const pugi::xml_node result = document.first_element_by_path(
-            "soap:Envelope/soap:Body/GetFileResponse/GetFileResult");
+        const pugi::xml_node result =
+            document.first_element_by_path("soap:Envelope/soap:Body/GetFileResponse/GetFileResult");
         std::size_t got = 0;
         for (pugi::xml_node piece : result.child("Data").children())
             got += decodedSize(piece.text().get());
@@ -251,9 +251,10 @@ int main(int argc, char **argv)
         received += got;
     }
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("download %zu MiB in 1 MiB answers: %.1f MB/s (%.2f s)%s, server peak RSS %ld KiB\n",
-                mebibytes, received / seconds / 1e6, seconds,
-                received == size ? "" : " SIZE MISMATCH", peakMemoryKiB(server.pid));
+    std::printf(
+        "download %zu MiB in 1 MiB answers: %.1f MB/s (%.2f s)%s, server peak RSS %ld KiB\n",
+        mebibytes, received / seconds / 1e6, seconds, received == size ? "" : " SIZE MISMATCH",
+        peakMemoryKiB(server.pid));
 
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);

@@ -16,12 +16,12 @@ struct ServerProfile
 {
     static constexpr ItemKind kind = ItemKind::ServerProfile;
 
-    std::string name;          // shown and stored under this name
-    std::string server;        // host name or address
-    std::string url;           // object path on the host (stored value "URL")
-    std::string userId;        // the service user ID sent as "UserID"
+    std::string name;   // shown and stored under this name
+    std::string server; // host name or address
+    std::string url;    // object path on the host (stored value "URL")
+    std::string userId; // the service user ID sent as "UserID"
     std::uint16_t port = 0;
-    std::string userName;      // HTTP authentication
+    std::string userName; // HTTP authentication
     std::string password;
     std::uint32_t useProxy = 0;
     std::uint32_t useSsl = 0;
@@ -57,8 +57,8 @@ struct FileItem
     std::string checkoutUserId;
     std::string checkoutPath;
     std::string ipAddress;
-    std::string checkinDate; // as received, not parsed
-    std::string updateDate;  // as received, not parsed
+    std::string checkinDate;    // as received, not parsed
+    std::string updateDate;     // as received, not parsed
     std::int64_t fileSize = -1; // -1 until filled from a response
 
     bool operator==(const FileItem &) const = default;

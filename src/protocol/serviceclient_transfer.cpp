@@ -298,12 +298,12 @@ CallResult ServiceClient::addFile(std::string_view userId, std::string_view serv
                                   std::string_view comment)
 {
     Upload job{names::kAddFile,
-                names::kAddFileResult,
-                names::kStringAddFile,
-                std::string(serverFolderPath) + "\\" + std::string(fileName),
-                {E::text(names::kUserId, userId), E::text(names::kSelectPath, serverFolderPath),
-                 E::text(names::kAddFileName, fileName)},
-                comment};
+               names::kAddFileResult,
+               names::kStringAddFile,
+               std::string(serverFolderPath) + "\\" + std::string(fileName),
+               {E::text(names::kUserId, userId), E::text(names::kSelectPath, serverFolderPath),
+                E::text(names::kAddFileName, fileName)},
+               comment};
     return upload(*this, job, localFile);
 }
 
@@ -311,11 +311,11 @@ CallResult ServiceClient::checkin(std::string_view userId, std::string_view serv
                                   std::string_view comment, const std::filesystem::path &localFile)
 {
     Upload job{names::kCheckin,
-                names::kCheckinResult,
-                names::kStringCheckin,
-                localFile.string(),
-                {E::text(names::kUserId, userId), E::text(names::kServerFilePath, serverFilePath)},
-                comment};
+               names::kCheckinResult,
+               names::kStringCheckin,
+               localFile.string(),
+               {E::text(names::kUserId, userId), E::text(names::kServerFilePath, serverFilePath)},
+               comment};
     return upload(*this, job, localFile);
 }
 
