@@ -18,6 +18,11 @@ class ServiceTest : public ::testing::Test
 {
 protected:
     void SetUp() override { startService({}); }
+    // The service must still be alive and end cleanly on SIGTERM after what the test did.
+    void TearDown() override
+    {
+        EXPECT_EQ(m_server.stop(), 0) << "the service did not exit cleanly";
+    }
 
     void startService(const std::vector<std::string> &extra)
     {
