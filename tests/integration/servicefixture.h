@@ -27,8 +27,8 @@ protected:
     void startService(const std::vector<std::string> &extra)
     {
         m_server.stop();
-        std::string error;
-        ASSERT_TRUE(m_server.start(m_data.path(), extra, error)) << error;
+        ASSERT_TRUE(m_server.start(m_data.path(), extra))
+            << "the service did not say it is listening";
     }
 
     protocol::ServiceClient client(const std::string &userName = {},
