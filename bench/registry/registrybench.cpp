@@ -3,7 +3,7 @@
 // while the file is unchanged and re-parses it once another process changed it.
 // Run: build/.../bench/registry/ravelind_registry_bench (TMPDIR picks the file system).
 
-#include <shell/core/profilestore.h>
+#include <config/profilestore.h>
 
 #include <platform/registry.h>
 
@@ -75,7 +75,7 @@ BENCHMARK(BM_WriteOneValue)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMill
 void BM_ReadAllProfilesUnchanged(benchmark::State &state)
 {
     Store store(state.range(0));
-    shell::ProfileStore profiles(store.registry());
+    config::ProfileStore profiles(store.registry());
     for (auto _ : state)
         benchmark::DoNotOptimize(profiles.readAll());
 }
@@ -85,7 +85,7 @@ void BM_ReadAllProfilesAfterOtherWriter(benchmark::State &state)
 {
     Store store(state.range(0));
     platform::Registry other(store.file());
-    shell::ProfileStore profiles(store.registry());
+    config::ProfileStore profiles(store.registry());
     std::uint32_t n = 0;
     for (auto _ : state) {
         state.PauseTiming();

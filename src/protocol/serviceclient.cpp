@@ -19,22 +19,29 @@ ServiceClient::~ServiceClient() = default;
 ServiceClient::ServiceClient(ServiceClient &&) noexcept = default;
 ServiceClient &ServiceClient::operator=(ServiceClient &&) noexcept = default;
 
-void ServiceClient::fillFromProfile(const ServerProfile &profile, ProgressSink *sink)
+platform::HttpEndpoint httpEndpoint(const ServerProfile &profile)
 {
-    m_server = profile.server;
-    m_objectPath = profile.url;
-    m_port = profile.port;
-    m_secure = profile.useSsl != 0;
-    m_useProxy = profile.useProxy != 0;
-    m_proxyServer = profile.proxyServer;
-    m_proxyUserName = profile.proxyUserName;
-    m_proxyPassword = profile.proxyPassword;
-    m_userName = profile.userName;
-    m_password = profile.password;
+    platform::HttpEndpoint endpoint;
+    endpoint.host = profile.server;
+    endpoint.port = profile.port;
+    endpoint.target = profile.url;
+    endpoint.secure = profile.useSsl != 0;
+    endpoint.userName = profile.userName;
+    endpoint.password = profile.password;
+    endpoint.useProxy = profile.useProxy != 0;
+    endpoint.proxyServer = profile.proxyServer;
+    endpoint.proxyUserName = profile.proxyUserName;
+    endpoint.proxyPassword = profile.proxyPassword;
     // Seconds to milliseconds without wrapping: a huge stored value means "very long", not
     // a few seconds.
     constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
-    m_timeoutMs = profile.timeout > kMax / 1000 ? kMax : profile.timeout * 1000;
+    endpoint.timeoutMs = profile.timeout > kMax / 1000 ? kMax : profile.timeout * 1000;
+    return endpoint;
+}
+
+void ServiceClient::fillFromProfile(const ServerProfile &profile, ProgressSink *sink)
+{
+    m_endpoint = httpEndpoint(profile);
     m_sink = sink;
 }
 
@@ -127,21 +134,8 @@ CallResult ServiceClient::exchange(std::string_view operation, platform::TempFil
     soapAction += operation;
     soapAction += '"';
 
-    platform::HttpEndpoint endpoint;
-    endpoint.host = m_server;
-    endpoint.port = m_port;
-    endpoint.target = m_objectPath;
-    endpoint.secure = m_secure;
-    endpoint.userName = m_userName;
-    endpoint.password = m_password;
-    endpoint.useProxy = m_useProxy;
-    endpoint.proxyServer = m_proxyServer;
-    endpoint.proxyUserName = m_proxyUserName;
-    endpoint.proxyPassword = m_proxyPassword;
-    endpoint.timeoutMs = m_timeoutMs;
-
     platform::HttpReply reply;
-    result.code = transport().post(endpoint, soapAction, request, reader.response(), reply);
+    result.code = transport().post(m_endpoint, soapAction, request, reader.response(), reply);
     result.httpStatus = reply.status;
     result.errorText = std::move(reply.statusText);
     result.detail = std::move(reply.detail);

@@ -7,7 +7,9 @@
 
 #include "protocol/callresult.h"
 #include "protocol/records.h"
+#include "protocol/service.h"
 
+#include <platform/httptransport.h>
 #include <platform/resultcode.h>
 
 #include <atomic>
@@ -23,7 +25,6 @@
 #include <vector>
 
 namespace platform {
-class HttpTransport;
 class TempFile;
 } // namespace platform
 
@@ -46,7 +47,10 @@ struct RequestElement
     static RequestElement rawText(std::string_view text) { return {{}, text, true}; }
 };
 
-class ServiceClient
+// The connection settings a profile stands for.
+platform::HttpEndpoint httpEndpoint(const ServerProfile &profile);
+
+class ServiceClient final : public Service
 {
 public:
     // Answer of notify: the caller goes on, or stops because the user cancelled.
@@ -62,10 +66,9 @@ public:
     // Takes the connection settings of `profile`; the profile's timeout is in seconds.
     // `sink` (may be null) receives progress; it must outlive the client's calls.
     void fillFromProfile(const ServerProfile &profile, ProgressSink *sink = nullptr);
-    // The run's cancel flag, set by another thread (may be null). Seen by notify and by a
-    // running transfer, which then stops with 0x800704C7.
-    void setCancelFlag(const std::atomic<bool> *cancel);
-    void setProgressSink(ProgressSink *sink) { m_sink = sink; }
+    // Also seen by notify, which then answers Cancelled.
+    void setCancelFlag(const std::atomic<bool> *cancel) override;
+    void setProgressSink(ProgressSink *sink) override { m_sink = sink; }
 
     // Progress with cancellation. Without a sink: GoOn at once, never Cancelled. With one:
     // Cancelled when the cancel flag is set (nothing is reported), else reports and GoOn.
@@ -81,10 +84,12 @@ public:
     // answer and its code becomes the call's. Any other status leaves the status text as
     // error text ("HTTP status N" when the server sent none) and the body unread.
     // Text values must be valid UTF-8 (else 0x80070459 and nothing is sent).
-    CallResult call(std::string_view operation, std::span<const RequestElement> elements,
-                    const std::function<platform::ResultCode(ResponseReader &)> &readResult = {});
-    CallResult call(std::string_view operation, std::initializer_list<RequestElement> elements,
-                    const std::function<platform::ResultCode(ResponseReader &)> &readResult = {})
+    [[nodiscard]] CallResult
+    call(std::string_view operation, std::span<const RequestElement> elements,
+         const std::function<platform::ResultCode(ResponseReader &)> &readResult = {});
+    [[nodiscard]] CallResult
+    call(std::string_view operation, std::initializer_list<RequestElement> elements,
+         const std::function<platform::ResultCode(ResponseReader &)> &readResult = {})
     {
         return call(operation, std::span<const RequestElement>(elements.begin(), elements.size()),
                     readResult);
@@ -95,64 +100,51 @@ public:
     // of `operation`, and for a 200 or 500 answer loads it into `reader` (made over an empty
     // response file of the caller); status texts and faults as in call(). `reader` holds the
     // answer when the result's httpStatus is 200 and its code is not negative.
-    CallResult exchange(std::string_view operation, platform::TempFile &request,
-                        ResponseReader &reader);
+    [[nodiscard]] CallResult exchange(std::string_view operation, platform::TempFile &request,
+                                      ResponseReader &reader);
 
-    // --- Browsing and administration ---------------------------------------------------
-    // Every operation takes the service user ID first and reports code and error text.
+    // --- The operations of Service (documented there) -----------------------------------
 
-    // `result` receives LogonResult's text, or nothing when the answer has none.
     CallResult logon(std::string_view userId, std::string_view pc, std::string_view logonUserId,
-                     std::string_view ipAddress, std::optional<std::string> &result);
-    // The list operations append to the caller's list (never clear it).
+                     std::string_view ipAddress, std::optional<std::string> &result) override;
     CallResult getFolderList(std::string_view userId, std::string_view parentPath,
-                             std::vector<FolderItem> &list);
+                             std::vector<FolderItem> &list) override;
     CallResult getFileList(std::string_view userId, std::string_view parentPath,
-                           std::vector<FileItem> &list);
+                           std::vector<FileItem> &list) override;
     CallResult getHistoryList(std::string_view userId, std::string_view path, bool subFolders,
-                              std::vector<HistoryItem> &list);
+                              std::vector<HistoryItem> &list) override;
     CallResult getDeletedList(std::string_view userId, std::string_view folderPath,
-                              std::vector<DeletedItem> &list);
-    // `count` is 0 when the answer has no number.
+                              std::vector<DeletedItem> &list) override;
     CallResult getItemCount(std::string_view userId, std::string_view path, bool subFolders,
-                            std::int64_t &count);
+                            std::int64_t &count) override;
     CallResult createFolder(std::string_view userId, std::string_view parentPath,
-                            std::string_view folderName, std::string_view comment, bool isPrivate);
-    CallResult rename(std::string_view userId, std::string_view itemPath, std::string_view newName);
+                            std::string_view folderName, std::string_view comment,
+                            bool isPrivate) override;
+    CallResult rename(std::string_view userId, std::string_view itemPath,
+                      std::string_view newName) override;
     CallResult move(std::string_view userId, std::string_view itemPath,
-                    std::string_view destinationPath);
-    // The "Delete" operation; `purge` removes the item for good instead of restorably.
-    CallResult deleteItem(std::string_view userId, std::string_view itemPath, bool purge);
-    CallResult repaire(std::string_view userId, std::string_view itemPath);
-    CallResult rollBack(std::string_view userId, std::string_view filePath, std::int32_t version);
+                    std::string_view destinationPath) override;
+    CallResult deleteItem(std::string_view userId, std::string_view itemPath, bool purge) override;
+    CallResult repaire(std::string_view userId, std::string_view itemPath) override;
+    CallResult rollBack(std::string_view userId, std::string_view filePath,
+                        std::int32_t version) override;
     CallResult setWorkFolderPath(std::string_view userId, std::string_view folderPath,
-                                 std::string_view workFolderPath);
-    // `version` 0 changes a folder's own comment.
+                                 std::string_view workFolderPath) override;
     CallResult updateComment(std::string_view userId, std::string_view path, std::int32_t version,
-                             std::string_view comment);
-    CallResult serverDelete(std::string_view userId);
-
-    // --- Content transfer (worker threads; report through the sink, see the cancel) ----------
+                             std::string_view comment) override;
+    CallResult serverDelete(std::string_view userId) override;
 
     CallResult addFile(std::string_view userId, std::string_view serverFolderPath,
                        std::string_view fileName, const std::filesystem::path &localFile,
-                       std::string_view comment);
+                       std::string_view comment) override;
     CallResult checkin(std::string_view userId, std::string_view serverFilePath,
-                       std::string_view comment, const std::filesystem::path &localFile);
-    // `version` -1 is the latest. The local file must exist; it is overwritten with the
-    // version's content.
+                       std::string_view comment, const std::filesystem::path &localFile) override;
     CallResult getFile(std::string_view userId, std::string_view serverFilePath,
-                       std::int32_t version, const std::filesystem::path &localFile);
+                       std::int32_t version, const std::filesystem::path &localFile) override;
     CallResult checkOut(std::string_view userId, std::string_view serverFilePath,
-                        std::string_view localFilePath);
-    CallResult checkoutCancel(std::string_view userId, std::string_view serverFilePath);
+                        std::string_view localFilePath) override;
+    CallResult checkoutCancel(std::string_view userId, std::string_view serverFilePath) override;
 
-    // Settings, for tests and the operations.
-    const std::string &server() const { return m_server; }
-    const std::string &objectPath() const { return m_objectPath; }
-    std::uint16_t port() const { return m_port; }
-    bool secure() const { return m_secure; }
-    std::uint32_t timeoutMs() const { return m_timeoutMs; }
     bool isCancelled() const;
 
 private:
@@ -160,17 +152,7 @@ private:
     platform::HttpTransport &transport();
 
     const std::atomic<bool> *m_cancel = nullptr;
-    std::string m_server;
-    std::string m_objectPath;
-    bool m_useProxy = false;
-    std::string m_proxyServer;
-    std::string m_proxyUserName;
-    std::string m_proxyPassword;
-    std::string m_userName;
-    std::string m_password;
-    bool m_secure = false;
-    std::uint16_t m_port = 0;
-    std::uint32_t m_timeoutMs = 60000;
+    platform::HttpEndpoint m_endpoint;
     ProgressSink *m_sink = nullptr;
     std::unique_ptr<platform::HttpTransport> m_transport;
 };

@@ -11,7 +11,7 @@
 #include "shell/toollauncher.h"
 #include "shell/toolsdialog.h"
 
-#include <shell/core/profilestore.h>
+#include <config/profilestore.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -272,10 +272,11 @@ void CMainFrame::showStatusMessage(const QString &text)
 
 void CMainFrame::restorePlacement()
 {
-    const SettingsValues &v = m_app.settings().values();
+    const config::SettingsValues &v = m_app.settings().values();
     const QRect stored(v.mainRect.left, v.mainRect.top, v.mainRect.right - v.mainRect.left,
                        v.mainRect.bottom - v.mainRect.top);
-    if (v.saveWindowSize != 0 && v.startShowState() == ShowState::Normal && stored.isValid()) {
+    if (v.saveWindowSize != 0 && v.startShowState() == config::ShowState::Normal &&
+        stored.isValid()) {
         // A rectangle from a screen that is no longer attached would put the window out of
         // reach: then the default placement applies.
         for (const QScreen *screen : QGuiApplication::screens()) {
@@ -291,16 +292,16 @@ void CMainFrame::restorePlacement()
     move(available.center() - rect().center());
 }
 
-void CMainFrame::showWithState(ShowState state)
+void CMainFrame::showWithState(config::ShowState state)
 {
     switch (state) {
-    case ShowState::Maximized:
+    case config::ShowState::Maximized:
         showMaximized();
         break;
-    case ShowState::Minimized:
+    case config::ShowState::Minimized:
         showMinimized();
         break;
-    case ShowState::Normal:
+    case config::ShowState::Normal:
         show();
         break;
     }
@@ -311,17 +312,18 @@ void CMainFrame::savePlacement()
     if (m_placementSaved)
         return;
     m_placementSaved = true;
-    SettingsValues v = m_app.settings().values();
-    v.mainWindow = isMaximized()   ? ShowState::Maximized
-                   : isMinimized() ? ShowState::Minimized
-                                   : ShowState::Normal;
+    config::SettingsValues v = m_app.settings().values();
+    v.mainWindow = isMaximized()   ? config::ShowState::Maximized
+                   : isMinimized() ? config::ShowState::Minimized
+                                   : config::ShowState::Normal;
     v.mainRect = {};
-    if (v.mainWindow == ShowState::Normal) {
+    if (v.mainWindow == config::ShowState::Normal) {
         const QRect r = geometry();
         v.mainRect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
-    const platform::ResultCode rc = m_app.settings().write(
-        v, {SettingField::SaveWindowSize, SettingField::MainWindow, SettingField::MainRect});
+    const platform::ResultCode rc = m_app.settings().write(v, {config::SettingField::SaveWindowSize,
+                                                               config::SettingField::MainWindow,
+                                                               config::SettingField::MainRect});
     if (platform::failed(rc))
         qWarning("ravelind: the window placement was not saved: %s",
                  qPrintable(errorText(m_app.module(), rc)));
@@ -443,14 +445,14 @@ void CMainFrame::rebuildToolsMenu()
         old->deleteLater();
     }
     m_toolActions.clear();
-    const std::vector<ToolEntry> &tools = m_app.tools();
+    const std::vector<config::ToolEntry> &tools = m_app.tools();
     for (std::size_t p = 0; p < tools.size(); ++p) {
         auto *entry =
             new QAction(escapeMnemonic(QString::fromStdString(tools[p].name)), m_toolsMenu);
-        entry->setData(toolCommandId(p));
-        entry->setObjectName(QStringLiteral("a%1").arg(toolCommandId(p)));
-        entry->setStatusTip(m_app.module().textPart(kFirstToolCommand, 1));
-        entry->setEnabled(isToolLaunchable(p));
+        entry->setData(config::toolCommandId(p));
+        entry->setObjectName(QStringLiteral("a%1").arg(config::toolCommandId(p)));
+        entry->setStatusTip(m_app.module().textPart(config::kFirstToolCommand, 1));
+        entry->setEnabled(config::isToolLaunchable(p));
         connect(entry, &QAction::triggered, this, [this, p] { launchTool(p); });
         m_toolsMenu->insertAction(m_toolsSeparator, entry);
         m_toolActions.append(entry);
@@ -460,9 +462,9 @@ void CMainFrame::rebuildToolsMenu()
 
 void CMainFrame::launchTool(std::size_t position)
 {
-    if (position >= m_app.tools().size() || !isToolLaunchable(position))
+    if (position >= m_app.tools().size() || !config::isToolLaunchable(position))
         return;
-    const ToolEntry tool = m_app.tools()[position];
+    const config::ToolEntry tool = m_app.tools()[position];
     const LanguageModule &module = m_app.module();
     const QString name = QString::fromStdString(tool.name);
     if (tool.commandLine.empty()) {
@@ -511,8 +513,7 @@ void CMainFrame::helpContents()
 
 void CMainFrame::options()
 {
-    OptionsDialog dialog(m_app.module(), m_app.registry(), m_app.settings(), m_app.profiles(),
-                         this);
+    OptionsDialog dialog(m_app.module(), m_app.settings(), m_app.profiles(), this);
     dialog.exec();
 }
 
@@ -578,7 +579,7 @@ void CMainFrame::importProfiles()
 
     // The whole file is read and checked before the question, so "Yes" never meets a file
     // that would leave the profiles half replaced.
-    ImportPlan plan;
+    config::ImportPlan plan;
     std::string why;
     if (const auto rc = m_app.profiles().readImport(source.toStdString(), plan, why);
         platform::failed(rc)) {

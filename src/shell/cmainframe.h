@@ -6,7 +6,7 @@
 
 #include "shell/browseselection.h"
 
-#include <shell/core/settings.h>
+#include <config/settings.h>
 
 #include <QMainWindow>
 
@@ -34,7 +34,7 @@ public:
     // say. False (with `error`) when a part is missing from the language module.
     bool create(QString &error);
     // Shows the window normal, maximized or minimized.
-    void showWithState(ShowState state);
+    void showWithState(config::ShowState state);
     // The splash bitmap for a moment; gone at the first click or key.
     void showSplash();
 

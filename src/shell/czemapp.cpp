@@ -5,9 +5,9 @@
 #include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
+#include <config/profilestore.h>
+#include <config/settings.h>
 #include <platform/registry.h>
-#include <shell/core/profilestore.h>
-#include <shell/core/settings.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -84,9 +84,9 @@ int CZemApp::start()
     m_registry = std::make_unique<platform::Registry>(m_options.registryFile.empty()
                                                           ? platform::Registry::defaultFile()
                                                           : m_options.registryFile);
-    m_settings = std::make_unique<Settings>(*m_registry);
-    m_profiles = std::make_unique<ProfileStore>(*m_registry);
-    m_toolStore = std::make_unique<ToolStore>(*m_registry);
+    m_settings = std::make_unique<config::Settings>(*m_registry);
+    m_profiles = std::make_unique<config::ProfileStore>(*m_registry);
+    m_toolStore = std::make_unique<config::ToolStore>(*m_registry);
     const platform::ResultCode loaded = m_settings->load();
     if (platform::failed(loaded)) {
         fail(m_module->text(str::SettingsUnreadable).arg(errorText(*m_module, loaded)));

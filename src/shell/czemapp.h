@@ -6,8 +6,8 @@
 
 #include "shell/childwindowtemplates.h"
 
+#include <config/toollist.h>
 #include <platform/machineidentity.h>
-#include <shell/core/toollist.h>
 
 #include <QStringList>
 
@@ -20,13 +20,16 @@ namespace platform {
 class Registry;
 }
 
+namespace config {
+class ProfileStore;
+class Settings;
+class ToolStore;
+} // namespace config
+
 namespace shell {
 
 class CMainFrame;
 class LanguageModule;
-class ProfileStore;
-class Settings;
-class ToolStore;
 
 struct StartOptions
 {
@@ -55,10 +58,10 @@ public:
 
     const LanguageModule &module() const { return *m_module; }
     platform::Registry &registry() { return *m_registry; }
-    Settings &settings() { return *m_settings; }
-    ProfileStore &profiles() { return *m_profiles; }
-    ToolStore &toolStore() { return *m_toolStore; }
-    std::vector<ToolEntry> &tools() { return m_tools; }
+    config::Settings &settings() { return *m_settings; }
+    config::ProfileStore &profiles() { return *m_profiles; }
+    config::ToolStore &toolStore() { return *m_toolStore; }
+    std::vector<config::ToolEntry> &tools() { return m_tools; }
     const platform::MachineIdentity &identity() const { return m_identity; }
     ChildWindowTemplates &templates() { return m_templates; }
     CMainFrame *mainFrame() { return m_mainFrame.get(); }
@@ -76,10 +79,10 @@ private:
     QStringList m_moduleDirs;
     std::unique_ptr<LanguageModule> m_module;
     std::unique_ptr<platform::Registry> m_registry;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<ProfileStore> m_profiles;
-    std::unique_ptr<ToolStore> m_toolStore;
-    std::vector<ToolEntry> m_tools;
+    std::unique_ptr<config::Settings> m_settings;
+    std::unique_ptr<config::ProfileStore> m_profiles;
+    std::unique_ptr<config::ToolStore> m_toolStore;
+    std::vector<config::ToolEntry> m_tools;
     platform::MachineIdentity m_identity;
     ChildWindowTemplates m_templates;
     std::unique_ptr<CMainFrame> m_mainFrame;

@@ -4,10 +4,9 @@
 #include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
+#include <config/profilestore.h>
+#include <config/settings.h>
 #include <platform/registry.h>
-#include <shell/core/profilestore.h>
-#include <shell/core/registrykeys.h>
-#include <shell/core/settings.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -18,10 +17,9 @@
 
 namespace shell {
 
-OptionsDialog::OptionsDialog(const LanguageModule &module, platform::Registry &registry,
-                             Settings &settings, ProfileStore &profiles, QWidget *parent)
+OptionsDialog::OptionsDialog(const LanguageModule &module, config::Settings &settings,
+                             config::ProfileStore &profiles, QWidget *parent)
     : FormDialog(module, form::Options, parent)
-    , m_registry(registry)
     , m_settings(settings)
     , m_profiles(profiles)
     , m_saveUserPass(bind<QCheckBox>(1080))
@@ -33,7 +31,7 @@ OptionsDialog::OptionsDialog(const LanguageModule &module, platform::Registry &r
     , m_getFolder(bind<QLineEdit>(1087))
     , m_logFolder(bind<QLineEdit>(1089))
 {
-    const SettingsValues &v = settings.values();
+    const config::SettingsValues &v = settings.values();
     m_saveUserPass->setChecked(v.saveUserPass != 0);
     m_deleteLocalFile->setChecked(v.deleteLocalFile != 0);
     m_displayUnitSize->setChecked(v.displayUnitSize != 0);
@@ -56,7 +54,7 @@ OptionsDialog::OptionsDialog(const LanguageModule &module, platform::Registry &r
 
 void OptionsDialog::accept()
 {
-    SettingsValues v = m_settings.values();
+    config::SettingsValues v = m_settings.values();
     const bool wasSavingCredentials = v.saveUserPass != 0;
     v.saveUserPass = m_saveUserPass->isChecked() ? 1 : 0;
     v.deleteLocalFile = m_deleteLocalFile->isChecked() ? 1 : 0;
@@ -76,16 +74,13 @@ void OptionsDialog::accept()
     // do not read as a whole.
     if (wasSavingCredentials && v.saveUserPass == 0) {
         std::vector<std::string> names;
-        m_registry.subkeyNames(keys::kServers, names);
-        for (const std::string &name : names) {
-            const platform::ResultCode removed = m_profiles.removeCredentials(name);
-            if (platform::failed(removed)) {
-                QMessageBox::warning(
-                    this, windowTitle(),
-                    module().text(str::OptionsNotSaved).arg(errorText(module(), removed)));
-                break;
-            }
-        }
+        platform::ResultCode removed = m_profiles.names(names);
+        for (std::size_t i = 0; i < names.size() && !platform::failed(removed); ++i)
+            removed = m_profiles.removeCredentials(names[i]);
+        if (platform::failed(removed))
+            QMessageBox::warning(
+                this, windowTitle(),
+                module().text(str::OptionsNotSaved).arg(errorText(module(), removed)));
     }
     FormDialog::accept();
 }

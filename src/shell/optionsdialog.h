@@ -6,31 +6,28 @@
 
 #include "shell/formdialog.h"
 
-namespace platform {
-class Registry;
-}
+namespace config {
+class ProfileStore;
+class Settings;
+} // namespace config
 
 class QCheckBox;
 class QLineEdit;
 
 namespace shell {
 
-class ProfileStore;
-class Settings;
-
 class OptionsDialog : public FormDialog
 {
     Q_OBJECT
 public:
-    OptionsDialog(const LanguageModule &module, platform::Registry &registry, Settings &settings,
-                  ProfileStore &profiles, QWidget *parent);
+    OptionsDialog(const LanguageModule &module, config::Settings &settings,
+                  config::ProfileStore &profiles, QWidget *parent);
 
     void accept() override;
 
 private:
-    platform::Registry &m_registry;
-    Settings &m_settings;
-    ProfileStore &m_profiles;
+    config::Settings &m_settings;
+    config::ProfileStore &m_profiles;
     QCheckBox *m_saveUserPass;
     QCheckBox *m_deleteLocalFile;
     QCheckBox *m_displayUnitSize;

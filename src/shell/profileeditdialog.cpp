@@ -3,7 +3,7 @@
 #include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
-#include <shell/core/profilestore.h>
+#include <config/profilestore.h>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -82,7 +82,7 @@ void ProfileEditDialog::accept()
         refuse(str::ProfileNeedsName, m_name);
         return;
     }
-    if (const platform::ResultCode rc = checkProfileName(name.toStdString());
+    if (const platform::ResultCode rc = config::checkProfileName(name.toStdString());
         platform::failed(rc)) {
         const bool tooLong = platform::win32Error(rc) == platform::err::InsufficientBuffer;
         refuse(tooLong ? str::ProfileNameTooLong : str::ProfileNameInvalid, m_name, name);

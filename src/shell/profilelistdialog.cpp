@@ -5,8 +5,8 @@
 #include "shell/profileeditdialog.h"
 #include "shell/shellconstants.h"
 
-#include <shell/core/profilestore.h>
-#include <shell/core/settings.h>
+#include <config/profilestore.h>
+#include <config/settings.h>
 
 #include <QApplication>
 #include <QHeaderView>
@@ -16,9 +16,9 @@
 
 namespace shell {
 
-ProfileListDialog::ProfileListDialog(const LanguageModule &module, ProfileStore &profiles,
-                                     const Settings &settings, const QList<QPixmap> &smallImages,
-                                     QWidget *parent)
+ProfileListDialog::ProfileListDialog(const LanguageModule &module, config::ProfileStore &profiles,
+                                     const config::Settings &settings,
+                                     const QList<QPixmap> &smallImages, QWidget *parent)
     : FormDialog(module, form::ProfileList, parent)
     , m_profiles(profiles)
     , m_settings(settings)

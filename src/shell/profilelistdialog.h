@@ -11,18 +11,21 @@
 class QPushButton;
 class QTreeWidget;
 
-namespace shell {
-
+namespace config {
 class ProfileStore;
 class Settings;
+} // namespace config
+
+namespace shell {
 
 class ProfileListDialog : public FormDialog
 {
     Q_OBJECT
 public:
     // `smallImages`: the main window's shared images (row image 1).
-    ProfileListDialog(const LanguageModule &module, ProfileStore &profiles,
-                      const Settings &settings, const QList<QPixmap> &smallImages, QWidget *parent);
+    ProfileListDialog(const LanguageModule &module, config::ProfileStore &profiles,
+                      const config::Settings &settings, const QList<QPixmap> &smallImages,
+                      QWidget *parent);
 
     // The names in the list, in order.
     QStringList names() const;
@@ -41,8 +44,8 @@ signals:
 private:
     void refill(const QString &select);
 
-    ProfileStore &m_profiles;
-    const Settings &m_settings;
+    config::ProfileStore &m_profiles;
+    const config::Settings &m_settings;
     QIcon m_rowIcon;
     QTreeWidget *m_list;
     QPushButton *m_delete;

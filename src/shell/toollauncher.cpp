@@ -5,11 +5,11 @@
 
 namespace shell {
 
-ToolStart ToolLauncher::start(const ToolEntry &tool, const AskArgument &askArgument)
+ToolStart ToolLauncher::start(const config::ToolEntry &tool, const AskArgument &askArgument)
 {
     ToolStart result;
     std::string prompted;
-    if (promptsForArgument(tool)) {
+    if (config::promptsForArgument(tool)) {
         const std::optional<QString> answer = askArgument ? askArgument() : std::nullopt;
         if (!answer) {
             result.outcome = ToolStart::Outcome::Cancelled;
@@ -17,7 +17,7 @@ ToolStart ToolLauncher::start(const ToolEntry &tool, const AskArgument &askArgum
         }
         prompted = answer->toStdString();
     }
-    const ToolLaunch launch = makeToolLaunch(tool, prompted);
+    const config::ToolLaunch launch = config::makeToolLaunch(tool, prompted);
     QStringList arguments;
     for (const std::string &argument : launch.arguments)
         arguments.append(QString::fromStdString(argument));

@@ -3,7 +3,7 @@
 // Starts a user-defined tool: the program and its one argument as separate arguments, no
 // shell in between, without waiting for it.
 
-#include <shell/core/toollist.h>
+#include <config/toollist.h>
 
 #include <QString>
 
@@ -29,7 +29,7 @@ public:
 
     // Starts `tool` detached, in its working folder when it names one. Does not block on
     // the program.
-    static ToolStart start(const ToolEntry &tool, const AskArgument &askArgument);
+    static ToolStart start(const config::ToolEntry &tool, const AskArgument &askArgument);
 };
 
 } // namespace shell

@@ -14,7 +14,7 @@
 
 namespace shell {
 
-ToolsDialog::ToolsDialog(const LanguageModule &module, std::vector<ToolEntry> tools,
+ToolsDialog::ToolsDialog(const LanguageModule &module, std::vector<config::ToolEntry> tools,
                          QWidget *parent)
     : FormDialog(module, form::Tools, parent)
     , m_tools(std::move(tools))
@@ -41,7 +41,7 @@ ToolsDialog::ToolsDialog(const LanguageModule &module, std::vector<ToolEntry> to
         remove->setIcon(icons[1]);
     }
 
-    for (const ToolEntry &tool : m_tools)
+    for (const config::ToolEntry &tool : m_tools)
         m_list->addItem(QString::fromStdString(tool.name));
     connect(m_list, &QListWidget::currentRowChanged, this, &ToolsDialog::showSelected);
     for (QLineEdit *field : {m_name, m_command, m_argument, m_directory})
@@ -80,8 +80,8 @@ void ToolsDialog::showSelected()
 {
     const int row = selectedRow();
     m_showing = true;
-    const ToolEntry empty;
-    const ToolEntry &tool = row >= 0 ? m_tools[std::size_t(row)] : empty;
+    const config::ToolEntry empty;
+    const config::ToolEntry &tool = row >= 0 ? m_tools[std::size_t(row)] : empty;
     m_name->setText(QString::fromStdString(tool.name));
     m_command->setText(QString::fromStdString(tool.commandLine));
     m_argument->setText(QString::fromStdString(tool.argument));
@@ -98,7 +98,7 @@ void ToolsDialog::storeField()
     const int row = selectedRow();
     if (m_showing || row < 0)
         return;
-    ToolEntry &tool = m_tools[std::size_t(row)];
+    config::ToolEntry &tool = m_tools[std::size_t(row)];
     tool.name = m_name->text().toStdString();
     tool.commandLine = m_command->text().toStdString();
     tool.argument = m_argument->text().toStdString();
@@ -109,7 +109,7 @@ void ToolsDialog::storeField()
 
 void ToolsDialog::newTool()
 {
-    m_tools.push_back(ToolEntry{});
+    m_tools.push_back(config::ToolEntry{});
     m_list->addItem(QString());
     m_list->setCurrentRow(int(m_tools.size()) - 1);
     showSelected();
@@ -129,11 +129,12 @@ void ToolsDialog::deleteTool()
 void ToolsDialog::accept()
 {
     storeField();
-    std::vector<ToolEntry> kept = withoutUnnamed(m_tools);
-    if (const ToolProblem problem = validateTools(kept)) {
-        const int text = problem.kind == ToolProblem::Kind::DuplicateName ? str::ToolDuplicateName
-                         : problem.kind == ToolProblem::Kind::InvalidName ? str::ToolInvalidName
-                                                                          : str::ToolNameTooLong;
+    std::vector<config::ToolEntry> kept = config::withoutUnnamed(m_tools);
+    if (const config::ToolProblem problem = config::validateTools(kept)) {
+        const int text =
+            problem.kind == config::ToolProblem::Kind::DuplicateName ? str::ToolDuplicateName
+            : problem.kind == config::ToolProblem::Kind::InvalidName ? str::ToolInvalidName
+                                                                     : str::ToolNameTooLong;
         QMessageBox::warning(this, windowTitle(),
                              module().text(text).arg(QString::fromStdString(problem.name)));
         // Select the offending tool so the user can rename it.

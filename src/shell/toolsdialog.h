@@ -6,7 +6,7 @@
 
 #include "shell/formdialog.h"
 
-#include <shell/core/toollist.h>
+#include <config/toollist.h>
 
 #include <vector>
 
@@ -20,10 +20,11 @@ class ToolsDialog : public FormDialog
 {
     Q_OBJECT
 public:
-    ToolsDialog(const LanguageModule &module, std::vector<ToolEntry> tools, QWidget *parent);
+    ToolsDialog(const LanguageModule &module, std::vector<config::ToolEntry> tools,
+                QWidget *parent);
 
     // The accepted list; valid after exec() returned Accepted.
-    const std::vector<ToolEntry> &tools() const { return m_tools; }
+    const std::vector<config::ToolEntry> &tools() const { return m_tools; }
 
     // Adds an empty tool at the end, selects it and puts the focus on its name.
     void newTool();
@@ -37,7 +38,7 @@ private:
     void storeField();
     int selectedRow() const;
 
-    std::vector<ToolEntry> m_tools;
+    std::vector<config::ToolEntry> m_tools;
     QListWidget *m_list;
     QLineEdit *m_name;
     QLineEdit *m_command;

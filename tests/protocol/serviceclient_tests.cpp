@@ -343,7 +343,7 @@ TEST(Notify, WithSinkForwardsUntilCancelled)
               (std::vector<std::string>{"item:R\\a", "status:2035", "total:6000000000"}));
 }
 
-TEST(FillFromProfile, TakesTheConnectionSettings)
+TEST(HttpEndpoint, TakesTheConnectionSettingsOfTheProfile)
 {
     protocol::ServerProfile p;
     p.server = "vcs.example";
@@ -351,16 +351,18 @@ TEST(FillFromProfile, TakesTheConnectionSettings)
     p.port = 8443;
     p.useSsl = 1;
     p.timeout = 30;
-    ServiceClient client;
-    client.fillFromProfile(p);
-    EXPECT_EQ(client.server(), "vcs.example");
-    EXPECT_EQ(client.objectPath(), "/svc/x.asmx");
-    EXPECT_EQ(client.port(), 8443);
-    EXPECT_TRUE(client.secure());
-    EXPECT_EQ(client.timeoutMs(), 30000u);
+    p.userName = "ann";
+    p.password = "pw";
+    platform::HttpEndpoint e = protocol::httpEndpoint(p);
+    EXPECT_EQ(e.host, "vcs.example");
+    EXPECT_EQ(e.target, "/svc/x.asmx");
+    EXPECT_EQ(e.port, 8443);
+    EXPECT_TRUE(e.secure);
+    EXPECT_EQ(e.userName, "ann");
+    EXPECT_EQ(e.password, "pw");
+    EXPECT_EQ(e.timeoutMs, 30000u);
     p.timeout = 5000000; // more than 32 bits of milliseconds
-    client.fillFromProfile(p);
-    EXPECT_EQ(client.timeoutMs(), 0xFFFFFFFFu);
+    EXPECT_EQ(protocol::httpEndpoint(p).timeoutMs, 0xFFFFFFFFu);
 }
 
 } // namespace

@@ -13,14 +13,15 @@
 #include "shell/toolsdialog.h"
 
 #include <platform/registry.h>
-#include <shell/core/profilestore.h>
-#include <shell/core/settings.h>
+#include <config/profilestore.h>
+#include <config/settings.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 
 using namespace shell;
+using namespace config;
 
 class TestLanguageModule : public QObject
 {
@@ -235,7 +236,7 @@ void TestLanguageModule::everyDialogFindsItsControls()
                                                           true, nullptr, nullptr));
     dialogs.push_back(std::make_unique<ProfileListDialog>(module, app.profiles(), app.settings(),
                                                           started.frame().smallImages(), nullptr));
-    dialogs.push_back(std::make_unique<OptionsDialog>(module, app.registry(), app.settings(),
+    dialogs.push_back(std::make_unique<OptionsDialog>(module, app.settings(),
                                                       app.profiles(), nullptr));
     for (const auto &dialog : dialogs) {
         const QByteArray which = QByteArray::number(dialog->formId());

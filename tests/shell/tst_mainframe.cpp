@@ -7,8 +7,8 @@
 #include "shell/shellconstants.h"
 
 #include <platform/registry.h>
-#include <shell/core/registrykeys.h>
-#include <shell/core/settings.h>
+#include <config/registrykeys.h>
+#include <config/settings.h>
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +20,7 @@
 #include <QToolBar>
 
 using namespace shell;
+using namespace config;
 
 static std::vector<ToolEntry> makeTools(int n)
 {

@@ -8,9 +8,9 @@
 #include "shell/profilelistdialog.h"
 
 #include <platform/registry.h>
-#include <shell/core/profilestore.h>
-#include <shell/core/registrykeys.h>
-#include <shell/core/settings.h>
+#include <config/profilestore.h>
+#include <config/registrykeys.h>
+#include <config/settings.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 using namespace shell;
+using namespace config;
 
 namespace {
 
@@ -321,7 +322,7 @@ void TestProfiles::optionsClearCredentialsWhenSavingIsTurnedOff()
         QCOMPARE(registry.writeDword(keys::kSettings, keys::kSaveUserPass, 1), 0);
     });
     CZemApp &app = *started.app;
-    OptionsDialog dialog(app.module(), app.registry(), app.settings(), app.profiles(), nullptr);
+    OptionsDialog dialog(app.module(), app.settings(), app.profiles(), nullptr);
     auto *save = dialog.findChild<QCheckBox *>(QStringLiteral("c1080"));
     QVERIFY(save->isChecked());
     save->setChecked(false);

@@ -16,6 +16,7 @@
 #include <QPushButton>
 
 using namespace shell;
+using namespace config;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "shell/core/profilestore.h"
+#include "config/profilestore.h"
 
-#include "shell/core/registrykeys.h"
+#include "config/registrykeys.h"
 
 #include <utility>
 
-namespace shell {
+namespace config {
 
 using platform::fromWin32;
 using platform::RegKey;
@@ -121,6 +121,13 @@ std::size_t ProfileStore::count()
 {
     std::vector<std::string> names;
     return m_registry.subkeyNames(keys::kServers, names) == 0 ? names.size() : 0;
+}
+
+ResultCode ProfileStore::names(std::vector<std::string> &names)
+{
+    names.clear();
+    const ResultCode rc = m_registry.subkeyNames(keys::kServers, names);
+    return rc == platform::fromWin32(err::FileNotFound) ? 0 : rc;
 }
 
 ResultCode ProfileStore::read(std::size_t index, protocol::ServerProfile &profile)
@@ -259,4 +266,4 @@ ResultCode ProfileStore::applyImport(const ImportPlan &plan)
     return m_registry.replaceKey(keys::kServers, plan.content);
 }
 
-} // namespace shell
+} // namespace config

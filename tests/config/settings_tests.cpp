@@ -1,13 +1,13 @@
 #include "tempfolder.h"
 
-#include <shell/core/registrykeys.h>
-#include <shell/core/settings.h>
+#include <config/registrykeys.h>
+#include <config/settings.h>
 
 #include <platform/registry.h>
 
 #include <gtest/gtest.h>
 
-using namespace shell;
+using namespace config;
 using platform::RegValue;
 
 namespace {

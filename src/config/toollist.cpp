@@ -1,12 +1,12 @@
-#include "shell/core/toollist.h"
+#include "config/toollist.h"
 
-#include "shell/core/registrykeys.h"
+#include "config/registrykeys.h"
 
 #include <platform/registry.h>
 
 #include <utility>
 
-namespace shell {
+namespace config {
 
 using platform::fromWin32;
 using platform::RegKey;
@@ -180,4 +180,4 @@ ResultCode ToolStore::save(const std::vector<ToolEntry> &tools)
     });
 }
 
-} // namespace shell
+} // namespace config

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace shell {
+namespace config {
 
 // A checked import file, ready to replace the "Servers" key (ProfileStore::readImport).
 struct ImportPlan
@@ -33,6 +33,9 @@ public:
 
     // Number of profile keys; 0 when "Servers" does not exist.
     std::size_t count();
+    // The names of every profile key in creation order, also of profiles that do not read
+    // as a whole; none (and 0) when "Servers" does not exist.
+    [[nodiscard]] platform::ResultCode names(std::vector<std::string> &names);
 
     // The index-th profile in enumeration (creation) order; `profile.connected` is 0.
     // Errors: 111 name or key path too long, 1629 a value of the wrong type, 2 a required
@@ -79,4 +82,4 @@ platform::ResultCode checkProfileName(std::string_view name);
 // Builds a profile from the values of its key with the read rules above.
 platform::ResultCode profileFromKey(const platform::RegKey &key, protocol::ServerProfile &profile);
 
-} // namespace shell
+} // namespace config

@@ -1,11 +1,11 @@
 #include "tempfolder.h"
 
-#include <shell/core/profilestore.h>
-#include <shell/core/registrykeys.h>
+#include <config/profilestore.h>
+#include <config/registrykeys.h>
 
 #include <gtest/gtest.h>
 
-using namespace shell;
+using namespace config;
 using platform::fromWin32;
 using platform::RegKey;
 using platform::RegValue;

@@ -1,6 +1,6 @@
-#include "shell/core/settings.h"
+#include "config/settings.h"
 
-#include "shell/core/registrykeys.h"
+#include "config/registrykeys.h"
 
 #include <platform/registry.h>
 
@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace shell {
+namespace config {
 
 using platform::RegNamedValue;
 using platform::RegValue;
@@ -365,4 +365,4 @@ ResultCode Settings::update(const SettingsValues &v)
     return 0;
 }
 
-} // namespace shell
+} // namespace config

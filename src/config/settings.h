@@ -15,7 +15,7 @@ namespace platform {
 class Registry;
 }
 
-namespace shell {
+namespace config {
 
 // Window show states as stored: anything else reads as Normal.
 enum class ShowState : std::int32_t { Normal = 1, Maximized = 3, Minimized = 6 };
@@ -111,4 +111,4 @@ private:
     SettingsValues m_values;
 };
 
-} // namespace shell
+} // namespace config

@@ -16,7 +16,7 @@ namespace platform {
 class Registry;
 }
 
-namespace shell {
+namespace config {
 
 struct ToolEntry
 {
@@ -102,4 +102,4 @@ private:
     platform::Registry &m_registry;
 };
 
-} // namespace shell
+} // namespace config

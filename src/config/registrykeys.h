@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace shell::keys {
+namespace config::keys {
 
 inline constexpr std::string_view kRoot = "Software\\Quellvane\\Ravelind";
 inline constexpr std::string_view kSettings = "Software\\Quellvane\\Ravelind\\Settings";
@@ -67,4 +67,4 @@ inline constexpr std::string_view kArgument = "Argument";
 inline constexpr std::string_view kCurrentDir = "CurrentDir";
 inline constexpr std::string_view kInput = "Input";
 
-} // namespace shell::keys
+} // namespace config::keys

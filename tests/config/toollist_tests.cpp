@@ -1,13 +1,13 @@
 #include "tempfolder.h"
 
-#include <shell/core/registrykeys.h>
-#include <shell/core/toollist.h>
+#include <config/registrykeys.h>
+#include <config/toollist.h>
 
 #include <platform/registry.h>
 
 #include <gtest/gtest.h>
 
-using namespace shell;
+using namespace config;
 using platform::fromWin32;
 using platform::RegValue;
 
