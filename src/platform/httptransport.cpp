@@ -15,8 +15,10 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <utility>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -172,6 +174,40 @@ CURLcode addExtraCa(CURL *, void *sslCtx, void *)
     return CURLE_OK;
 }
 
+std::mutex s_caMutex;
+SystemCaLocations s_caLocations;
+
+// libcurl loads its built-in CA bundle and folder before anything else and fails the whole
+// handshake with CURLE_SSL_CACERT_BADFILE when either is missing (CURLOPT_CAINFO(3),
+// CURLOPT_CAPATH(3)), as on a machine without ca-certificates. A missing one is left out
+// instead, so the RAVELIND_CA_FILE bundle is then trusted on its own and a server no loaded
+// authority vouches for fails verification like any other untrusted server.
+void useSystemCasThatExist(CURL *c)
+{
+    SystemCaLocations loc;
+    {
+        std::lock_guard lock(s_caMutex);
+        loc = s_caLocations;
+    }
+    const char *builtIn = nullptr;
+    if (loc.bundle.empty() && curl_easy_getinfo(c, CURLINFO_CAINFO, &builtIn) == CURLE_OK &&
+        builtIn != nullptr)
+        loc.bundle = builtIn;
+    builtIn = nullptr;
+    if (loc.folder.empty() && curl_easy_getinfo(c, CURLINFO_CAPATH, &builtIn) == CURLE_OK &&
+        builtIn != nullptr)
+        loc.folder = builtIn;
+
+    struct stat st
+    {
+    };
+    const bool haveBundle = !loc.bundle.empty() && ::access(loc.bundle.c_str(), R_OK) == 0;
+    const bool haveFolder =
+        !loc.folder.empty() && ::stat(loc.folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    curl_easy_setopt(c, CURLOPT_CAINFO, haveBundle ? loc.bundle.c_str() : nullptr);
+    curl_easy_setopt(c, CURLOPT_CAPATH, haveFolder ? loc.folder.c_str() : nullptr);
+}
+
 std::string makeUrl(const HttpEndpoint &e)
 {
     std::string url = e.secure ? "https://" : "http://";
@@ -186,6 +222,12 @@ std::string makeUrl(const HttpEndpoint &e)
 }
 
 } // namespace
+
+void setSystemCaLocations(SystemCaLocations locations)
+{
+    std::lock_guard lock(s_caMutex);
+    s_caLocations = std::move(locations);
+}
 
 struct HttpTransport::Handle
 {
@@ -287,8 +329,10 @@ ResultCode HttpTransport::post(const HttpEndpoint &endpoint, const std::string &
 
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (endpoint.secure)
+    if (endpoint.secure) {
+        useSystemCasThatExist(c);
         curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, addExtraCa);
+    }
 
     const std::string authKey = url + '\n' + endpoint.userName;
     if (!endpoint.userName.empty()) {

@@ -67,6 +67,18 @@ private:
     std::unique_ptr<Handle> m_handle;
 };
 
+// Where the system's certificate authorities are looked for. Empty members stand for
+// libcurl's built-in bundle file and folder.
+struct SystemCaLocations
+{
+    std::string bundle;
+    std::string folder;
+};
+
+// Replaces the system's locations for the posts that follow, in every thread. Tests use it to
+// stand in for a machine without ca-certificates; the program never calls it.
+void setSystemCaLocations(SystemCaLocations locations);
+
 // Calls curl_global_init once for the process. Call it before the first thread that posts
 // starts (the transport also calls it, which is enough for single-threaded programs).
 void initHttp();

@@ -3,6 +3,7 @@
 
 #include "testhelpers.h"
 
+#include <platform/httptransport.h>
 #include <protocol/serviceclient.h>
 #include <scriptedserver.h>
 
@@ -400,6 +401,8 @@ TEST_F(Https, RefusesAServerItCannotVerify)
     client.fillFromProfile(server.profile());
     const CallResult r = client.serverDelete("u");
     EXPECT_EQ(r.code, platform::fromWin32(12175)) << r.detail;
+    EXPECT_NE(r.message().find("certificate could not be verified"), std::string::npos)
+        << r.message();
     EXPECT_TRUE(server.requests().empty());
 }
 
@@ -425,5 +428,97 @@ TEST_F(Https, PlainClientAgainstTlsServerFails)
     EXPECT_LT(r.code, 0);
     EXPECT_FALSE(r.succeeded());
 }
+
+// A machine without ca-certificates: neither libcurl's bundle file nor its folder exists.
+enum class ExtraCa {
+    None,
+    ServersCa,
+    AnotherCa,
+    MissingFile,
+};
+
+struct NoSystemCaRow
+{
+    const char *name;
+    ExtraCa extra;
+    ResultCode expected; // 0: the call succeeds
+    const char *textPart;
+};
+
+void PrintTo(const NoSystemCaRow &r, std::ostream *os)
+{
+    *os << r.name;
+}
+
+class WithoutSystemCas : public ::testing::TestWithParam<NoSystemCaRow>
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string error;
+        s_files = testsupport::makeTestCertificates(testhelpers::tempDir() / "tls-own", error);
+        if (s_files)
+            s_other =
+                testsupport::makeTestCertificates(testhelpers::tempDir() / "tls-other", error);
+        if (!s_files || !s_other)
+            s_error = error;
+    }
+    void SetUp() override
+    {
+        const auto hidden = testhelpers::tempDir() / "no-system-cas";
+        platform::setSystemCaLocations(
+            {(hidden / "ca-certificates.crt").string(), (hidden / "certs").string()});
+    }
+    void TearDown() override
+    {
+        platform::setSystemCaLocations({});
+        ::unsetenv("RAVELIND_CA_FILE");
+    }
+
+    static inline std::optional<testsupport::TlsFiles> s_files;
+    static inline std::optional<testsupport::TlsFiles> s_other;
+    static inline std::string s_error;
+};
+
+TEST_P(WithoutSystemCas, TrustsOnlyTheExtraCaFile)
+{
+    ASSERT_TRUE(s_files && s_other) << s_error;
+    const NoSystemCaRow &row = GetParam();
+    ScriptedServer server(s_files);
+    ASSERT_TRUE(server.isListening());
+    server.enqueue(ScriptedReply::xml(kOkBody));
+    switch (row.extra) {
+    case ExtraCa::None:
+        break;
+    case ExtraCa::ServersCa:
+        ::setenv("RAVELIND_CA_FILE", s_files->caCert.c_str(), 1);
+        break;
+    case ExtraCa::AnotherCa:
+        ::setenv("RAVELIND_CA_FILE", s_other->caCert.c_str(), 1);
+        break;
+    case ExtraCa::MissingFile:
+        ::setenv("RAVELIND_CA_FILE", (testhelpers::tempDir() / "no-such-ca.pem").c_str(), 1);
+        break;
+    }
+    ServiceClient client;
+    client.fillFromProfile(server.profile());
+    const CallResult r = client.serverDelete("u");
+    EXPECT_EQ(r.code, row.expected) << r.message() << " / " << r.detail;
+    EXPECT_NE(r.message().find(row.textPart), std::string::npos) << r.message();
+    EXPECT_EQ(server.requests().size(), row.expected == 0 ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Https, WithoutSystemCas,
+    ::testing::Values(NoSystemCaRow{"ServersCaAlone", ExtraCa::ServersCa, 0, ""},
+                      NoSystemCaRow{"NoExtraCa", ExtraCa::None, platform::fromWin32(12175),
+                                    "certificate could not be verified"},
+                      NoSystemCaRow{"ExtraCaOfAnotherAuthority", ExtraCa::AnotherCa,
+                                    platform::fromWin32(12175),
+                                    "certificate could not be verified"},
+                      NoSystemCaRow{"ExtraCaFileMissing", ExtraCa::MissingFile,
+                                    platform::fromWin32(12045),
+                                    "certificate authority is invalid"}),
+    [](const auto &row) { return std::string(row.param.name); });
 
 } // namespace
