@@ -1,16 +1,15 @@
 #include "shell/aboutdialog.h"
 
-#include "shell/languagemodule.h"
-
 #include <platform/machineidentity.h>
+#include <views/common/languagemodule.h>
 
 #include <QLabel>
 
 namespace shell {
 
-AboutDialog::AboutDialog(const LanguageModule &module, const platform::MachineIdentity &identity,
-                         QWidget *parent)
-    : FormDialog(module, 100, parent)
+AboutDialog::AboutDialog(const views::LanguageModule &module,
+                         const platform::MachineIdentity &identity, QWidget *parent)
+    : views::FormDialog(module, 100, parent)
 {
     bind<QLabel>(1002)->setPixmap(module.image(QStringLiteral("icon128-48.png")));
     QLabel *version = bind<QLabel>(1001);

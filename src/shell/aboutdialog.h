@@ -2,7 +2,7 @@
 
 // The About box (form 100): version, and the owner and organisation this computer records.
 
-#include "shell/formdialog.h"
+#include <views/common/formdialog.h>
 
 namespace platform {
 struct MachineIdentity;
@@ -10,11 +10,11 @@ struct MachineIdentity;
 
 namespace shell {
 
-class AboutDialog : public FormDialog
+class AboutDialog : public views::FormDialog
 {
     Q_OBJECT
 public:
-    AboutDialog(const LanguageModule &module, const platform::MachineIdentity &identity,
+    AboutDialog(const views::LanguageModule &module, const platform::MachineIdentity &identity,
                 QWidget *parent);
 };
 

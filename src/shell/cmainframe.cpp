@@ -2,8 +2,6 @@
 
 #include "shell/aboutdialog.h"
 #include "shell/czemapp.h"
-#include "shell/errortext.h"
-#include "shell/languagemodule.h"
 #include "shell/optionsdialog.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
@@ -12,6 +10,8 @@
 #include "shell/toolsdialog.h"
 
 #include <config/profilestore.h>
+#include <views/common/errortext.h>
+#include <views/common/languagemodule.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -62,20 +62,20 @@ CMainFrame::~CMainFrame()
 
 bool CMainFrame::create(QString &error)
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     setWindowTitle(module.text(str::AppTitle));
     QIcon icon;
     icon.addPixmap(module.image(QStringLiteral("icon128-16.png")));
     icon.addPixmap(module.image(QStringLiteral("icon128-48.png")));
     setWindowIcon(icon);
 
-    m_smallImages = LanguageModule::splitStrip(module.bitmap(bmp::SmallImages), 16);
+    m_smallImages = views::LanguageModule::splitStrip(module.bitmap(bmp::SmallImages), 16);
     if (m_smallImages.size() <= img::DeletedFolder) {
         error = QStringLiteral("bitmap 133 (the small images) is missing or short");
         return false;
     }
     m_toolbarImages =
-        LanguageModule::splitStrip(module.image(QStringLiteral("toolbar128.png")), 16);
+        views::LanguageModule::splitStrip(module.image(QStringLiteral("toolbar128.png")), 16);
     if (m_toolbarImages.size() < 15) {
         error = QStringLiteral("toolbar 128 is missing or short");
         return false;
@@ -95,7 +95,7 @@ bool CMainFrame::create(QString &error)
 
 QAction *CMainFrame::makeAction(int id, int toolbarImage)
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     auto *action = new QAction(module.textPart(id, 0), this);
     action->setObjectName(QStringLiteral("a%1").arg(id));
     action->setData(id);
@@ -115,7 +115,7 @@ QAction *CMainFrame::action(int id) const
 
 void CMainFrame::buildMenus()
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     for (const auto &[id, image] : kToolbarButtons) {
         if (id != 0)
             makeAction(id, image);
@@ -224,7 +224,7 @@ void CMainFrame::buildToolbar()
 
 void CMainFrame::buildStatusBar()
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     QStatusBar *bar = statusBar();
     auto *icon = new QLabel(bar);
     icon->setPixmap(module.image(QStringLiteral("icon128-16.png")));
@@ -326,7 +326,7 @@ void CMainFrame::savePlacement()
                                                                config::SettingField::MainRect});
     if (platform::failed(rc))
         qWarning("ravelind: the window placement was not saved: %s",
-                 qPrintable(errorText(m_app.module(), rc)));
+                 qPrintable(views::errorText(m_app.module(), rc)));
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)
@@ -465,7 +465,7 @@ void CMainFrame::launchTool(std::size_t position)
     if (position >= m_app.tools().size() || !config::isToolLaunchable(position))
         return;
     const config::ToolEntry tool = m_app.tools()[position];
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     const QString name = QString::fromStdString(tool.name);
     if (tool.commandLine.empty()) {
         QMessageBox::critical(this, windowTitle(), module.text(str::ToolWithoutProgram).arg(name));
@@ -499,7 +499,7 @@ void CMainFrame::about()
 
 void CMainFrame::helpContents()
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     QStringList searched;
     const QString file = m_app.helpFile(&searched);
     if (file.isEmpty()) {
@@ -541,12 +541,12 @@ void CMainFrame::customizeTools()
     if (platform::failed(rc))
         QMessageBox::warning(
             this, windowTitle(),
-            m_app.module().text(str::ToolsNotSaved).arg(errorText(m_app.module(), rc)));
+            m_app.module().text(str::ToolsNotSaved).arg(views::errorText(m_app.module(), rc)));
 }
 
 void CMainFrame::exportProfiles()
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     if (m_app.profiles().count() == 0) {
         QMessageBox::information(this, windowTitle(), module.text(str::NothingToExport));
         return;
@@ -562,12 +562,12 @@ void CMainFrame::exportProfiles()
     const platform::ResultCode rc = m_app.profiles().exportTo(target.toStdString());
     if (platform::failed(rc))
         QMessageBox::critical(this, windowTitle(),
-                              module.text(str::ExportFailed).arg(errorText(module, rc)));
+                              module.text(str::ExportFailed).arg(views::errorText(module, rc)));
 }
 
 void CMainFrame::importProfiles()
 {
-    const LanguageModule &module = m_app.module();
+    const views::LanguageModule &module = m_app.module();
     QFileDialog dialog(this, module.text(str::ImportTitle));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -583,7 +583,8 @@ void CMainFrame::importProfiles()
     std::string why;
     if (const auto rc = m_app.profiles().readImport(source.toStdString(), plan, why);
         platform::failed(rc)) {
-        const QString reason = why.empty() ? errorText(module, rc) : QString::fromStdString(why);
+        const QString reason =
+            why.empty() ? views::errorText(module, rc) : QString::fromStdString(why);
         QMessageBox::critical(this, windowTitle(), module.text(str::ImportRefused).arg(reason));
         return;
     }
@@ -597,7 +598,7 @@ void CMainFrame::importProfiles()
         return;
     if (const auto rc = m_app.profiles().applyImport(plan); platform::failed(rc)) {
         QMessageBox::critical(this, windowTitle(),
-                              module.text(str::ImportFailed).arg(errorText(module, rc)));
+                              module.text(str::ImportFailed).arg(views::errorText(module, rc)));
         return;
     }
     QMessageBox::information(this, windowTitle(), module.text(str::ImportDone));

@@ -1,13 +1,13 @@
 #include "shell/czemapp.h"
 
 #include "shell/cmainframe.h"
-#include "shell/errortext.h"
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
 #include <config/profilestore.h>
 #include <config/settings.h>
 #include <platform/registry.h>
+#include <views/common/errortext.h>
+#include <views/common/languagemodule.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,25 +47,25 @@ void CZemApp::fail(const QString &text) const
 int CZemApp::start()
 {
     // 1. Code page and application name.
-    const int codePage = currentCodePage();
+    const int codePage = views::currentCodePage();
     QCoreApplication::setApplicationName(QStringLiteral("Ravelind"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quellvane"));
 
     // 2. The language module: the locale's, else the English one.
     m_moduleDirs = m_options.moduleDirs.isEmpty()
-                       ? moduleSearchDirs(QCoreApplication::applicationDirPath())
+                       ? views::moduleSearchDirs(QCoreApplication::applicationDirPath())
                        : m_options.moduleDirs;
-    std::optional<ModuleLocation> location = findModule(codePage, m_moduleDirs);
+    std::optional<views::ModuleLocation> location = views::findModule(codePage, m_moduleDirs);
     QString why;
     if (location)
-        m_module = LanguageModule::open(*location, why);
-    if (!m_module && location && location->codePage != kEnglishCodePage) {
+        m_module = views::LanguageModule::open(*location, why);
+    if (!m_module && location && location->codePage != views::kEnglishCodePage) {
         // The locale's module is there but damaged: English is better than nothing.
         std::fprintf(stderr, "ravelind: %s\n", why.toLocal8Bit().constData());
-        location = findModule(kEnglishCodePage, m_moduleDirs);
+        location = views::findModule(views::kEnglishCodePage, m_moduleDirs);
         if (location) {
             location->fellBack = true;
-            m_module = LanguageModule::open(*location, why);
+            m_module = views::LanguageModule::open(*location, why);
         }
     }
     if (!m_module) {
@@ -89,7 +89,7 @@ int CZemApp::start()
     m_toolStore = std::make_unique<config::ToolStore>(*m_registry);
     const platform::ResultCode loaded = m_settings->load();
     if (platform::failed(loaded)) {
-        fail(m_module->text(str::SettingsUnreadable).arg(errorText(*m_module, loaded)));
+        fail(m_module->text(str::SettingsUnreadable).arg(views::errorText(*m_module, loaded)));
         return 1;
     }
     const std::optional<platform::RegistryNotice> notice = m_registry->takeNotice();
@@ -137,7 +137,7 @@ void CZemApp::exit()
     if (platform::failed(rc)) {
         std::fprintf(stderr, "ravelind: %s\n",
                      m_module->text(str::ToolsNotSaved)
-                         .arg(errorText(*m_module, rc))
+                         .arg(views::errorText(*m_module, rc))
                          .toLocal8Bit()
                          .constData());
     }

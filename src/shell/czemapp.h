@@ -26,10 +26,13 @@ class Settings;
 class ToolStore;
 } // namespace config
 
+namespace views {
+class LanguageModule;
+}
+
 namespace shell {
 
 class CMainFrame;
-class LanguageModule;
 
 struct StartOptions
 {
@@ -56,7 +59,7 @@ public:
     // Writes the tools list back. Call once the event loop has ended.
     void exit();
 
-    const LanguageModule &module() const { return *m_module; }
+    const views::LanguageModule &module() const { return *m_module; }
     platform::Registry &registry() { return *m_registry; }
     config::Settings &settings() { return *m_settings; }
     config::ProfileStore &profiles() { return *m_profiles; }
@@ -77,7 +80,7 @@ private:
 
     StartOptions m_options;
     QStringList m_moduleDirs;
-    std::unique_ptr<LanguageModule> m_module;
+    std::unique_ptr<views::LanguageModule> m_module;
     std::unique_ptr<platform::Registry> m_registry;
     std::unique_ptr<config::Settings> m_settings;
     std::unique_ptr<config::ProfileStore> m_profiles;

@@ -1,12 +1,12 @@
 #include "shell/optionsdialog.h"
 
-#include "shell/errortext.h"
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
 #include <config/profilestore.h>
 #include <config/settings.h>
 #include <platform/registry.h>
+#include <views/common/errortext.h>
+#include <views/common/languagemodule.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -17,9 +17,9 @@
 
 namespace shell {
 
-OptionsDialog::OptionsDialog(const LanguageModule &module, config::Settings &settings,
+OptionsDialog::OptionsDialog(const views::LanguageModule &module, config::Settings &settings,
                              config::ProfileStore &profiles, QWidget *parent)
-    : FormDialog(module, form::Options, parent)
+    : views::FormDialog(module, form::Options, parent)
     , m_settings(settings)
     , m_profiles(profiles)
     , m_saveUserPass(bind<QCheckBox>(1080))
@@ -66,8 +66,9 @@ void OptionsDialog::accept()
     v.defaultLogFolder = m_logFolder->text().toStdString();
     const platform::ResultCode rc = m_settings.update(v);
     if (platform::failed(rc)) {
-        QMessageBox::warning(this, windowTitle(),
-                             module().text(str::OptionsNotSaved).arg(errorText(module(), rc)));
+        QMessageBox::warning(
+            this, windowTitle(),
+            module().text(str::OptionsNotSaved).arg(views::errorText(module(), rc)));
         return;
     }
     // Credentials the user no longer wants kept must not stay on disk, also in profiles that
@@ -80,9 +81,9 @@ void OptionsDialog::accept()
         if (platform::failed(removed))
             QMessageBox::warning(
                 this, windowTitle(),
-                module().text(str::OptionsNotSaved).arg(errorText(module(), removed)));
+                module().text(str::OptionsNotSaved).arg(views::errorText(module(), removed)));
     }
-    FormDialog::accept();
+    views::FormDialog::accept();
 }
 
 } // namespace shell

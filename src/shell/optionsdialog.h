@@ -4,7 +4,7 @@
 // browse window takes its place. OK writes the changed values to the settings store; turning
 // "save user names and passwords" off removes the credentials of every stored profile.
 
-#include "shell/formdialog.h"
+#include <views/common/formdialog.h>
 
 namespace config {
 class ProfileStore;
@@ -16,11 +16,11 @@ class QLineEdit;
 
 namespace shell {
 
-class OptionsDialog : public FormDialog
+class OptionsDialog : public views::FormDialog
 {
     Q_OBJECT
 public:
-    OptionsDialog(const LanguageModule &module, config::Settings &settings,
+    OptionsDialog(const views::LanguageModule &module, config::Settings &settings,
                   config::ProfileStore &profiles, QWidget *parent);
 
     void accept() override;

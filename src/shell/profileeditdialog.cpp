@@ -1,9 +1,9 @@
 #include "shell/profileeditdialog.h"
 
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
 #include <config/profilestore.h>
+#include <views/common/languagemodule.h>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -18,12 +18,12 @@ static QString fromStd(const std::string &s)
     return QString::fromStdString(s);
 }
 
-ProfileEditDialog::ProfileEditDialog(const LanguageModule &module,
+ProfileEditDialog::ProfileEditDialog(const views::LanguageModule &module,
                                      const protocol::ServerProfile &profile, bool isNew,
                                      bool withCredentials,
                                      std::function<bool(const QString &)> nameTaken,
                                      QWidget *parent)
-    : FormDialog(module, form::ProfileEdit, parent)
+    : views::FormDialog(module, form::ProfileEdit, parent)
     , m_profile(profile)
     , m_withCredentials(withCredentials)
     , m_nameTaken(std::move(nameTaken))
@@ -131,7 +131,7 @@ void ProfileEditDialog::accept()
         m_profile.proxyUserName = m_proxyUserName->text().toStdString();
         m_profile.proxyPassword = m_proxyPassword->text().toStdString();
     }
-    FormDialog::accept();
+    views::FormDialog::accept();
 }
 
 } // namespace shell

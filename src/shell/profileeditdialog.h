@@ -4,9 +4,8 @@
 // them, the credentials. Checks what it can before OK closes: a name, a host, a port and a
 // time-out in range, a proxy server when the proxy is on, a name no other profile has.
 
-#include "shell/formdialog.h"
-
 #include <protocol/records.h>
+#include <views/common/formdialog.h>
 
 #include <functional>
 
@@ -17,13 +16,13 @@ class QLineEdit;
 
 namespace shell {
 
-class ProfileEditDialog : public FormDialog
+class ProfileEditDialog : public views::FormDialog
 {
     Q_OBJECT
 public:
     // `nameTaken(name)` tells whether another stored profile has that name (letter case
     // ignored). `withCredentials`: SaveUserPass is on, so user names and passwords are kept.
-    ProfileEditDialog(const LanguageModule &module, const protocol::ServerProfile &profile,
+    ProfileEditDialog(const views::LanguageModule &module, const protocol::ServerProfile &profile,
                       bool isNew, bool withCredentials,
                       std::function<bool(const QString &)> nameTaken, QWidget *parent);
 

@@ -1,12 +1,12 @@
 #include "shell/profilelistdialog.h"
 
-#include "shell/errortext.h"
-#include "shell/languagemodule.h"
 #include "shell/profileeditdialog.h"
 #include "shell/shellconstants.h"
 
 #include <config/profilestore.h>
 #include <config/settings.h>
+#include <views/common/errortext.h>
+#include <views/common/languagemodule.h>
 
 #include <QApplication>
 #include <QHeaderView>
@@ -16,10 +16,11 @@
 
 namespace shell {
 
-ProfileListDialog::ProfileListDialog(const LanguageModule &module, config::ProfileStore &profiles,
+ProfileListDialog::ProfileListDialog(const views::LanguageModule &module,
+                                     config::ProfileStore &profiles,
                                      const config::Settings &settings,
                                      const QList<QPixmap> &smallImages, QWidget *parent)
-    : FormDialog(module, form::ProfileList, parent)
+    : views::FormDialog(module, form::ProfileList, parent)
     , m_profiles(profiles)
     , m_settings(settings)
     , m_rowIcon(smallImages.size() > img::ServerConnected ? QIcon(smallImages[img::ServerConnected])
@@ -75,7 +76,7 @@ void ProfileListDialog::deleteSelected()
         if (platform::failed(rc)) {
             QMessageBox::critical(
                 this, windowTitle(),
-                module().text(str::ProfileNotDeleted).arg(errorText(module(), rc)));
+                module().text(str::ProfileNotDeleted).arg(views::errorText(module(), rc)));
             break;
         }
         delete row;
@@ -98,8 +99,9 @@ void ProfileListDialog::addProfile()
     const bool withCredentials = m_settings.values().saveUserPass != 0;
     const platform::ResultCode rc = m_profiles.write(dialog.profile(), withCredentials);
     if (platform::failed(rc)) {
-        QMessageBox::critical(this, windowTitle(),
-                              module().text(str::ProfileNotSaved).arg(errorText(module(), rc)));
+        QMessageBox::critical(
+            this, windowTitle(),
+            module().text(str::ProfileNotSaved).arg(views::errorText(module(), rc)));
         return;
     }
     const QString name = QString::fromStdString(dialog.profile().name);
@@ -116,8 +118,9 @@ void ProfileListDialog::editSelected()
     protocol::ServerProfile profile;
     if (const auto rc = m_profiles.readByName(oldName.toStdString(), profile);
         platform::failed(rc)) {
-        QMessageBox::critical(this, windowTitle(),
-                              module().text(str::ProfileNotSaved).arg(errorText(module(), rc)));
+        QMessageBox::critical(
+            this, windowTitle(),
+            module().text(str::ProfileNotSaved).arg(views::errorText(module(), rc)));
         refill({});
         return;
     }
@@ -131,8 +134,9 @@ void ProfileListDialog::editSelected()
     // The new key is written before the old one goes, so a failure never loses the profile.
     const platform::ResultCode rc = m_profiles.write(dialog.profile(), withCredentials);
     if (platform::failed(rc)) {
-        QMessageBox::critical(this, windowTitle(),
-                              module().text(str::ProfileNotSaved).arg(errorText(module(), rc)));
+        QMessageBox::critical(
+            this, windowTitle(),
+            module().text(str::ProfileNotSaved).arg(views::errorText(module(), rc)));
         return;
     }
     const QString newName = QString::fromStdString(dialog.profile().name);
@@ -141,7 +145,7 @@ void ProfileListDialog::editSelected()
         if (platform::failed(removed))
             QMessageBox::warning(
                 this, windowTitle(),
-                module().text(str::ProfileNotDeleted).arg(errorText(module(), removed)));
+                module().text(str::ProfileNotDeleted).arg(views::errorText(module(), removed)));
         else
             emit profileDeleted(oldName);
     }

@@ -3,7 +3,7 @@
 // The server profile list (form 172): every stored profile that reads, with buttons to add,
 // edit and delete. Changes go to the profile store at once.
 
-#include "shell/formdialog.h"
+#include <views/common/formdialog.h>
 
 #include <QList>
 #include <QPixmap>
@@ -18,12 +18,12 @@ class Settings;
 
 namespace shell {
 
-class ProfileListDialog : public FormDialog
+class ProfileListDialog : public views::FormDialog
 {
     Q_OBJECT
 public:
     // `smallImages`: the main window's shared images (row image 1).
-    ProfileListDialog(const LanguageModule &module, config::ProfileStore &profiles,
+    ProfileListDialog(const views::LanguageModule &module, config::ProfileStore &profiles,
                       const config::Settings &settings, const QList<QPixmap> &smallImages,
                       QWidget *parent);
 

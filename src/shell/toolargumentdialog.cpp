@@ -1,7 +1,8 @@
 #include "shell/toolargumentdialog.h"
 
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
+
+#include <views/common/languagemodule.h>
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -9,8 +10,8 @@
 
 namespace shell {
 
-ToolArgumentDialog::ToolArgumentDialog(const LanguageModule &module, QWidget *parent)
-    : FormDialog(module, form::ToolArgument, parent)
+ToolArgumentDialog::ToolArgumentDialog(const views::LanguageModule &module, QWidget *parent)
+    : views::FormDialog(module, form::ToolArgument, parent)
     , m_argument(bind<QLineEdit>(1006))
 {
     connect(bind<QPushButton>(1068), &QPushButton::clicked, this, &ToolArgumentDialog::browse);

@@ -2,17 +2,17 @@
 
 // Asks for the argument of a tool that prompts for it (form 178).
 
-#include "shell/formdialog.h"
+#include <views/common/formdialog.h>
 
 class QLineEdit;
 
 namespace shell {
 
-class ToolArgumentDialog : public FormDialog
+class ToolArgumentDialog : public views::FormDialog
 {
     Q_OBJECT
 public:
-    ToolArgumentDialog(const LanguageModule &module, QWidget *parent);
+    ToolArgumentDialog(const views::LanguageModule &module, QWidget *parent);
 
     QString argument() const;
 

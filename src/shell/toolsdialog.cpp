@@ -1,7 +1,8 @@
 #include "shell/toolsdialog.h"
 
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
+
+#include <views/common/languagemodule.h>
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -14,9 +15,9 @@
 
 namespace shell {
 
-ToolsDialog::ToolsDialog(const LanguageModule &module, std::vector<config::ToolEntry> tools,
+ToolsDialog::ToolsDialog(const views::LanguageModule &module, std::vector<config::ToolEntry> tools,
                          QWidget *parent)
-    : FormDialog(module, form::Tools, parent)
+    : views::FormDialog(module, form::Tools, parent)
     , m_tools(std::move(tools))
     , m_list(bind<QListWidget>(1059))
     , m_name(bind<QLineEdit>(1067))
@@ -33,7 +34,7 @@ ToolsDialog::ToolsDialog(const LanguageModule &module, std::vector<config::ToolE
     barLayout->setContentsMargins(0, 0, 0, 0);
     barLayout->addWidget(bar);
     const QList<QPixmap> icons =
-        LanguageModule::splitStrip(module.image(QStringLiteral("toolbar176.png")), 16);
+        views::LanguageModule::splitStrip(module.image(QStringLiteral("toolbar176.png")), 16);
     QAction *add = bar->addAction(module.text(str::NewTool), this, &ToolsDialog::newTool);
     QAction *remove = bar->addAction(module.text(str::DeleteTool), this, &ToolsDialog::deleteTool);
     if (icons.size() >= 2) {
@@ -146,7 +147,7 @@ void ToolsDialog::accept()
         return;
     }
     m_tools = std::move(kept);
-    FormDialog::accept();
+    views::FormDialog::accept();
 }
 
 } // namespace shell

@@ -4,9 +4,8 @@
 // edited list back (without unnamed tools) only when every name can be stored as its own key;
 // Cancel leaves the program's list as it was.
 
-#include "shell/formdialog.h"
-
 #include <config/toollist.h>
+#include <views/common/formdialog.h>
 
 #include <vector>
 
@@ -16,11 +15,11 @@ class QListWidget;
 
 namespace shell {
 
-class ToolsDialog : public FormDialog
+class ToolsDialog : public views::FormDialog
 {
     Q_OBJECT
 public:
-    ToolsDialog(const LanguageModule &module, std::vector<config::ToolEntry> tools,
+    ToolsDialog(const views::LanguageModule &module, std::vector<config::ToolEntry> tools,
                 QWidget *parent);
 
     // The accepted list; valid after exec() returned Accepted.

@@ -4,7 +4,6 @@
 #include "shelltestsupport.h"
 
 #include "shell/aboutdialog.h"
-#include "shell/languagemodule.h"
 #include "shell/optionsdialog.h"
 #include "shell/profileeditdialog.h"
 #include "shell/profilelistdialog.h"
@@ -12,9 +11,10 @@
 #include "shell/toolargumentdialog.h"
 #include "shell/toolsdialog.h"
 
-#include <platform/registry.h>
 #include <config/profilestore.h>
 #include <config/settings.h>
+#include <platform/registry.h>
+#include <views/common/languagemodule.h>
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +61,7 @@ void TestLanguageModule::codePageForLocale()
 {
     QFETCH(QString, locale);
     QFETCH(int, codePage);
-    QCOMPARE(shell::codePageForLocale(locale), codePage);
+    QCOMPARE(views::codePageForLocale(locale), codePage);
 }
 
 void TestLanguageModule::findModule_data()
@@ -104,7 +104,7 @@ void TestLanguageModule::findModule()
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     const auto found =
-        shell::findModule(wanted, moduleSearchDirs(root.filePath(QStringLiteral("bin"))));
+        views::findModule(wanted, views::moduleSearchDirs(root.filePath(QStringLiteral("bin"))));
     if (expected.isEmpty()) {
         QVERIFY(!found);
         return;
@@ -142,7 +142,7 @@ void TestLanguageModule::stringTable()
     QFETCH(QString, text);
     std::map<int, QString> table;
     QString error;
-    QCOMPARE(parseStringTable(data, table, error), ok);
+    QCOMPARE(views::parseStringTable(data, table, error), ok);
     if (ok) {
         QCOMPARE(table.size(), std::size_t(1));
         QCOMPARE(table.at(id), text);
@@ -207,10 +207,10 @@ void TestLanguageModule::noModuleStopsWithTheMessage()
 
 void TestLanguageModule::everyFormLoads()
 {
-    const auto location = shell::findModule(437, {shelltest::moduleDir()});
+    const auto location = views::findModule(437, {shelltest::moduleDir()});
     QVERIFY(location);
     QString error;
-    const auto module = LanguageModule::open(*location, error);
+    const auto module = views::LanguageModule::open(*location, error);
     QVERIFY2(module, qPrintable(error));
     const QList<int> ids = module->formIds();
     QVERIFY(ids.contains(form::About) && ids.contains(form::Tools));
@@ -226,8 +226,8 @@ void TestLanguageModule::everyDialogFindsItsControls()
     shelltest::StartedApp started;
     QCOMPARE(started.startResult, 0);
     CZemApp &app = *started.app;
-    const LanguageModule &module = app.module();
-    std::vector<std::unique_ptr<FormDialog>> dialogs;
+    const views::LanguageModule &module = app.module();
+    std::vector<std::unique_ptr<views::FormDialog>> dialogs;
     dialogs.push_back(std::make_unique<AboutDialog>(module, app.identity(), nullptr));
     dialogs.push_back(std::make_unique<ToolArgumentDialog>(module, nullptr));
     dialogs.push_back(std::make_unique<ToolsDialog>(
@@ -236,8 +236,8 @@ void TestLanguageModule::everyDialogFindsItsControls()
                                                           true, nullptr, nullptr));
     dialogs.push_back(std::make_unique<ProfileListDialog>(module, app.profiles(), app.settings(),
                                                           started.frame().smallImages(), nullptr));
-    dialogs.push_back(std::make_unique<OptionsDialog>(module, app.settings(),
-                                                      app.profiles(), nullptr));
+    dialogs.push_back(
+        std::make_unique<OptionsDialog>(module, app.settings(), app.profiles(), nullptr));
     for (const auto &dialog : dialogs) {
         const QByteArray which = QByteArray::number(dialog->formId());
         QVERIFY2(dialog->loadError().isEmpty(), which.constData());

@@ -3,12 +3,12 @@
 
 #include "shelltestsupport.h"
 
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 
-#include <platform/registry.h>
 #include <config/registrykeys.h>
 #include <config/settings.h>
+#include <platform/registry.h>
+#include <views/common/languagemodule.h>
 
 #include <QDir>
 #include <QFile>

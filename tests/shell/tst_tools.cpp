@@ -2,10 +2,11 @@
 
 #include "shelltestsupport.h"
 
-#include "shell/languagemodule.h"
 #include "shell/shellconstants.h"
 #include "shell/toollauncher.h"
 #include "shell/toolsdialog.h"
+
+#include <views/common/languagemodule.h>
 
 #include <QDialogButtonBox>
 #include <QDir>

@@ -21,7 +21,7 @@
 
 class QWidget;
 
-namespace shell {
+namespace views {
 
 inline constexpr int kEnglishCodePage = 437;
 
@@ -97,4 +97,4 @@ private:
 // silently be lost.
 bool parseStringTable(const QByteArray &data, std::map<int, QString> &table, QString &error);
 
-} // namespace shell
+} // namespace views

@@ -1,11 +1,11 @@
-#include "shell/errortext.h"
+#include "views/common/errortext.h"
 
-#include "shell/languagemodule.h"
+#include "views/common/languagemodule.h"
 
 #include <array>
 #include <utility>
 
-namespace shell {
+namespace views {
 
 // Windows error number -> string number of its text.
 static constexpr std::array<std::pair<std::uint32_t, int>, 16> kTexts{{
@@ -46,4 +46,4 @@ QString errorText(const LanguageModule &module, platform::ResultCode rc)
     return module.text(kUnknownText).arg(QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')));
 }
 
-} // namespace shell
+} // namespace views

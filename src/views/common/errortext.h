@@ -8,10 +8,10 @@
 
 #include <QString>
 
-namespace shell {
+namespace views {
 
 class LanguageModule;
 
 QString errorText(const LanguageModule &module, platform::ResultCode rc);
 
-} // namespace shell
+} // namespace views

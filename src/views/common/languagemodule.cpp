@@ -1,4 +1,4 @@
-#include "shell/languagemodule.h"
+#include "views/common/languagemodule.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace shell {
+namespace views {
 
 static const QString kMapRoot = QStringLiteral("/zem");
 
@@ -251,4 +251,4 @@ QList<int> LanguageModule::formIds() const
     return ids;
 }
 
-} // namespace shell
+} // namespace views

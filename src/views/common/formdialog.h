@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace shell {
+namespace views {
 
 class LanguageModule;
 
@@ -55,4 +55,4 @@ private:
     QStringList m_missing;
 };
 
-} // namespace shell
+} // namespace views

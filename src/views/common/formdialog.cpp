@@ -1,11 +1,11 @@
-#include "shell/formdialog.h"
+#include "views/common/formdialog.h"
 
-#include "shell/languagemodule.h"
+#include "views/common/languagemodule.h"
 
 #include <QDialogButtonBox>
 #include <QVBoxLayout>
 
-namespace shell {
+namespace views {
 
 FormDialog::FormDialog(const LanguageModule &module, int formId, QWidget *parent)
     : QDialog(parent)
@@ -27,4 +27,4 @@ FormDialog::FormDialog(const LanguageModule &module, int formId, QWidget *parent
     }
 }
 
-} // namespace shell
+} // namespace views
