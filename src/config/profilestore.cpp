@@ -166,10 +166,10 @@ std::vector<protocol::ServerProfile> ProfileStore::readAll()
     return profiles;
 }
 
-ResultCode ProfileStore::write(const protocol::ServerProfile &profile, bool withCredentials)
+// The values of a profile key in the order they are written.
+static std::vector<RegNamedValue> profileValues(const protocol::ServerProfile &profile,
+                                                bool withCredentials)
 {
-    if (const ResultCode rc = checkProfileName(profile.name); rc != 0)
-        return rc;
     auto text = [](std::string_view name, const std::string &s) {
         return RegNamedValue{std::string(name), RegValue::ofString(s)};
     };
@@ -192,7 +192,64 @@ ResultCode ProfileStore::write(const protocol::ServerProfile &profile, bool with
         values.push_back(text(keys::kProxyUserName, profile.proxyUserName));
         values.push_back(text(keys::kProxyPassword, profile.proxyPassword));
     }
-    return m_registry.writeValues(profileKeyPath(profile.name), std::move(values));
+    return values;
+}
+
+ResultCode ProfileStore::write(const protocol::ServerProfile &profile, bool withCredentials)
+{
+    if (const ResultCode rc = checkProfileName(profile.name); rc != 0)
+        return rc;
+    return m_registry.writeValues(profileKeyPath(profile.name),
+                                  profileValues(profile, withCredentials));
+}
+
+ResultCode ProfileStore::add(const protocol::ServerProfile &profile, bool withCredentials)
+{
+    return rename({}, profile, withCredentials);
+}
+
+ResultCode ProfileStore::rename(std::string_view oldName, const protocol::ServerProfile &profile,
+                                bool withCredentials)
+{
+    if (const ResultCode rc = checkProfileName(profile.name); rc != 0)
+        return rc;
+    std::vector<RegNamedValue> values = profileValues(profile, withCredentials);
+    // One change under the store's lock: a check followed by a separate write could
+    // overwrite a profile that another instance added in between.
+    return m_registry.update([&](RegKey &root) {
+        RegKey *servers = root.ensure(keys::kServers);
+        if (!servers)
+            return fromWin32(err::BadPathname);
+        RegKey *own = nullptr;
+        for (RegKey &key : servers->subkeys) {
+            if (!oldName.empty() && platform::namesEqual(key.name, oldName))
+                own = &key;
+            else if (platform::namesEqual(key.name, profile.name))
+                return fromWin32(err::AlreadyExists);
+        }
+        if (!own) {
+            servers->subkeys.push_back(RegKey{profile.name, {}, {}});
+            own = &servers->subkeys.back();
+        }
+        // Writing under the new name and deleting the old key afterwards would delete the
+        // key just written when the names differ only in letter case: the key is renamed.
+        own->name = profile.name;
+        for (RegNamedValue &v : values)
+            own->setValue(v.name, std::move(v.value));
+        return ResultCode{0};
+    });
+}
+
+std::string ProfileStore::storedName(std::string_view name)
+{
+    std::vector<std::string> stored;
+    if (m_registry.subkeyNames(keys::kServers, stored) != 0)
+        return {};
+    for (std::string &s : stored) {
+        if (platform::namesEqual(s, name))
+            return std::move(s);
+    }
+    return {};
 }
 
 ResultCode ProfileStore::remove(std::string_view name)

@@ -54,6 +54,21 @@ public:
     // or one holding "\" or a control character, and (111) a name or key path that would be
     // too long to read back.
     platform::ResultCode write(const protocol::ServerProfile &profile, bool withCredentials);
+    // write() for a new profile: refuses (183) a name that a stored profile already has in
+    // any letter case, instead of overwriting that profile.
+    [[nodiscard]] platform::ResultCode add(const protocol::ServerProfile &profile,
+                                           bool withCredentials);
+    // Stores `profile` under its (possibly new) name in place of the profile stored as
+    // `oldName`, in one atomic change: the key keeps its position and the credentials it
+    // holds when `withCredentials` is off, and takes the new spelling, also when only the
+    // letter case changed. Refuses (183) a new name that another stored profile has; writes
+    // the profile as add() does when nothing is stored as `oldName`. Same name checks as
+    // write().
+    [[nodiscard]] platform::ResultCode
+    rename(std::string_view oldName, const protocol::ServerProfile &profile, bool withCredentials);
+    // The stored name (its own spelling) of the profile called `name` in any letter case;
+    // empty when there is none.
+    std::string storedName(std::string_view name);
     // Deletes the profile key; 2 when there is none.
     platform::ResultCode remove(std::string_view name);
     // Deletes one value of a profile key.

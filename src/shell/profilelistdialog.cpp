@@ -97,7 +97,7 @@ void ProfileListDialog::addProfile()
     if (dialog.exec() != QDialog::Accepted)
         return;
     const bool withCredentials = m_settings.values().saveUserPass != 0;
-    const platform::ResultCode rc = m_profiles.write(dialog.profile(), withCredentials);
+    const platform::ResultCode rc = m_profiles.add(dialog.profile(), withCredentials);
     if (platform::failed(rc)) {
         QMessageBox::critical(
             this, windowTitle(),
@@ -131,8 +131,10 @@ void ProfileListDialog::editSelected()
     ProfileEditDialog dialog(module(), profile, false, withCredentials, taken, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The new key is written before the old one goes, so a failure never loses the profile.
-    const platform::ResultCode rc = m_profiles.write(dialog.profile(), withCredentials);
+    // Renamed in place: a name differing only in letter case is the same key, and a name
+    // another profile has is refused rather than overwriting that profile.
+    const platform::ResultCode rc =
+        m_profiles.rename(oldName.toStdString(), dialog.profile(), withCredentials);
     if (platform::failed(rc)) {
         QMessageBox::critical(
             this, windowTitle(),
@@ -140,15 +142,8 @@ void ProfileListDialog::editSelected()
         return;
     }
     const QString newName = QString::fromStdString(dialog.profile().name);
-    if (newName.compare(oldName, Qt::CaseInsensitive) != 0) {
-        const platform::ResultCode removed = m_profiles.remove(oldName.toStdString());
-        if (platform::failed(removed))
-            QMessageBox::warning(
-                this, windowTitle(),
-                module().text(str::ProfileNotDeleted).arg(views::errorText(module(), removed)));
-        else
-            emit profileDeleted(oldName);
-    }
+    if (newName.compare(oldName, Qt::CaseInsensitive) != 0)
+        emit profileDeleted(oldName);
     emit profileWritten(newName);
     refill(newName);
 }

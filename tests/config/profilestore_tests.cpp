@@ -202,6 +202,94 @@ INSTANTIATE_TEST_SUITE_P(
             "ProxyOffWithProxyServerOfWrongType", {{"ProxyServer", RegValue::ofDword(1)}}, {}, 0}),
     [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
 
+struct RenameRow
+{
+    const char *name;
+    const char *oldName; // the stored profile renamed ("" for add())
+    const char *newName;
+    bool withCredentials;
+    platform::ResultCode expected;
+    std::vector<std::string> stored; // the stored names afterwards, in order
+};
+
+void PrintTo(const RenameRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ProfileRenameTest : public ProfileStoreTest, public ::testing::WithParamInterface<RenameRow>
+{
+};
+
+// Three stored profiles "Alpha", "Local", "Omega" (credentials saved); each row renames or
+// adds one and looks at what is stored then.
+TEST_P(ProfileRenameTest, RenamesInPlaceAndNeverOverwritesAnother)
+{
+    const RenameRow &row = GetParam();
+    for (const char *name : {"Alpha", "Local", "Omega"})
+        ASSERT_EQ(m_store.write(sampleProfile(name), true), 0);
+    ServerProfile renamed = sampleProfile(row.newName);
+    renamed.port = 1234;
+    renamed.password = "typed";
+    const platform::ResultCode rc = *row.oldName
+                                        ? m_store.rename(row.oldName, renamed, row.withCredentials)
+                                        : m_store.add(renamed, row.withCredentials);
+    EXPECT_EQ(rc, row.expected);
+    std::vector<std::string> names;
+    ASSERT_EQ(m_store.names(names), 0);
+    EXPECT_EQ(names, row.stored);
+
+    ServerProfile read;
+    if (rc == 0) {
+        ASSERT_EQ(m_store.readByName(row.newName, read), 0);
+        EXPECT_EQ(read.name, row.newName);
+        EXPECT_EQ(read.port, 1234);
+        // Without credentials the ones stored before stay with the key.
+        const bool keptOld = !row.withCredentials && *row.oldName;
+        EXPECT_EQ(read.password, row.withCredentials ? "typed"
+                                 : keptOld           ? sampleProfile("x").password
+                                                     : "");
+    }
+    // Every profile not renamed reads as it was written.
+    for (const char *name : {"Alpha", "Local", "Omega"}) {
+        if (platform::namesEqual(name, row.oldName) && rc == 0)
+            continue;
+        ASSERT_EQ(m_store.readByName(name, read), 0) << name;
+        EXPECT_EQ(read, sampleProfile(name)) << name;
+    }
+}
+
+const platform::ResultCode kExists = fromWin32(platform::err::AlreadyExists);
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ProfileRenameTest,
+    ::testing::Values(
+        RenameRow{"OtherName", "Local", "Remote", true, 0, {"Alpha", "Remote", "Omega"}},
+        RenameRow{"CaseOnly", "Local", "LOCAL", true, 0, {"Alpha", "LOCAL", "Omega"}},
+        RenameRow{
+            "CaseOnlyWithoutCredentials", "Local", "local", false, 0, {"Alpha", "local", "Omega"}},
+        RenameRow{"SameName", "Local", "Local", false, 0, {"Alpha", "Local", "Omega"}},
+        RenameRow{"OntoAnother", "Local", "Omega", true, kExists, {"Alpha", "Local", "Omega"}},
+        RenameRow{
+            "OntoAnotherInOtherCase", "Local", "alpha", true, kExists, {"Alpha", "Local", "Omega"}},
+        RenameRow{"OldOneGoneMeanwhile",
+                  "Gone",
+                  "Remote",
+                  true,
+                  0,
+                  {"Alpha", "Local", "Omega", "Remote"}},
+        RenameRow{"InvalidNewName", "Local", "a\\b", true, kBadName, {"Alpha", "Local", "Omega"}},
+        RenameRow{"AddNew", "", "Remote", false, 0, {"Alpha", "Local", "Omega", "Remote"}},
+        RenameRow{"AddTakenName", "", "OMEGA", true, kExists, {"Alpha", "Local", "Omega"}}),
+    [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
+
+TEST_F(ProfileStoreTest, StoredNameIsTheKeysOwnSpelling)
+{
+    ASSERT_EQ(m_store.write(sampleProfile("Local"), false), 0);
+    EXPECT_EQ(m_store.storedName("LOCAL"), "Local");
+    EXPECT_EQ(m_store.storedName("Remote"), "");
+}
+
 TEST_F(ProfileStoreTest, MissingTimeoutReadsAsSixtyAndLowerCaseUserIdIsTheSameValue)
 {
     auto values = minimalValues();
