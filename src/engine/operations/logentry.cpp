@@ -1,0 +1,86 @@
+#include "engine/operations/logentry.h"
+
+#include <cstdio>
+
+namespace engine {
+
+LogArgument LogArgument::ofText(std::string value)
+{
+    LogArgument a;
+    a.type = Type::Text;
+    a.text = std::move(value);
+    return a;
+}
+
+LogArgument LogArgument::ofNumber(std::int64_t value)
+{
+    LogArgument a;
+    a.type = Type::Number;
+    a.number = value;
+    return a;
+}
+
+LogArgument LogArgument::ofCode(platform::ResultCode code)
+{
+    LogArgument a;
+    a.type = Type::Code;
+    a.number = code;
+    return a;
+}
+
+LogArgument LogArgument::ofCodeText(platform::ResultCode code)
+{
+    LogArgument a;
+    a.type = Type::CodeText;
+    a.number = code;
+    return a;
+}
+
+std::string LogArgument::toString() const
+{
+    switch (type) {
+    case Type::Text:
+        return text;
+    case Type::Number:
+        return std::to_string(number);
+    case Type::Code: {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "0x%08X",
+                      static_cast<unsigned>(static_cast<platform::ResultCode>(number)));
+        return buffer;
+    }
+    case Type::CodeText:
+        return platform::errorText(static_cast<platform::ResultCode>(number), true);
+    }
+    return {};
+}
+
+std::string formatLogEntry(const LogEntry &entry, std::string_view format)
+{
+    if (entry.messageId == kErrorTextMessage)
+        return platform::errorText(entry.code, true);
+    std::string line;
+    line.reserve(format.size() + 64);
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const char c = format[i];
+        if (c != '%' || i + 1 >= format.size()) {
+            line += c;
+            continue;
+        }
+        const char next = format[i + 1];
+        if (next == '%') {
+            line += '%';
+            ++i;
+        } else if (next >= '1' && next <= '9') {
+            const std::size_t index = static_cast<std::size_t>(next - '1');
+            if (index < entry.arguments.size())
+                line += entry.arguments[index].toString();
+            ++i;
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+} // namespace engine
