@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <iostream>
 #include <pthread.h>
@@ -88,8 +89,9 @@ int main(int argc, char **argv)
     std::unique_ptr<server::Repository> repository;
     bool seeded = false;
     try {
-        repository = std::make_unique<server::Repository>(
-            server::Repository::Settings{options.dataDir, options.uploadTimeoutSeconds});
+        const char *crashPoint = std::getenv("RAVELIND_SERVER_CRASH_AT");
+        repository = std::make_unique<server::Repository>(server::Repository::Settings{
+            options.dataDir, options.uploadTimeoutSeconds, crashPoint ? crashPoint : ""});
         if (options.seedDemo && repository->isEmpty()) {
             if (!server::DemoSeed::seed(*repository, osUserName(), error)) {
                 std::cerr << "ravelind-server: the demo repository is incomplete: " << error

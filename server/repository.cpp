@@ -6,6 +6,7 @@
 #include <openssl/rand.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -459,6 +460,12 @@ void Repository::recover()
         if (!s.step())
             std::filesystem::remove(entry.path(), ec);
     }
+}
+
+void Repository::crashPoint(std::string_view name) const
+{
+    if (m_settings.crashPoint == name)
+        ::kill(::getpid(), SIGKILL);
 }
 
 bool Repository::isEmpty()
@@ -1234,6 +1241,7 @@ Outcome Repository::commitUpload(const Caller &caller, const Session &session,
             .run();
     }
     m_blobs.adopt(file, hash);
+    crashPoint("blob-placed");
     db->prepare("INSERT INTO versions(item, version, hash, size, update_time, checkin_time, "
                 "user_id, comment) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
         .bind(1, item.id)
@@ -1247,6 +1255,7 @@ Outcome Repository::commitUpload(const Caller &caller, const Session &session,
         .run();
     nextFileId = std::to_string(db->lastInsertId());
     tx.commit();
+    crashPoint("version-committed");
     return {};
 }
 

@@ -104,6 +104,9 @@ public:
     {
         std::filesystem::path dataDir;
         std::int64_t uploadTimeoutSeconds = 0;
+        // Fault injection for the crash tests: the process kills itself with SIGKILL
+        // when it reaches the named point ("blob-placed", "version-committed").
+        std::string crashPoint;
     };
     // Opens or creates the store; throws StorageError when it cannot.
     explicit Repository(Settings settings);
@@ -160,6 +163,7 @@ private:
     void collectGarbage(SqliteDatabase &db, const std::vector<std::string> &hashes);
     std::filesystem::path uploadFile(const std::string &token) const;
     void recover();
+    void crashPoint(std::string_view name) const;
 
     std::int64_t pinnedVersion(const std::string &userId, const std::string &path,
                                std::int64_t offset, std::int64_t latest);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <poll.h>
 #include <random>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,15 @@ bool ServerProcess::start(const std::filesystem::path &dataDir,
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     m_pid = fork();
     if (m_pid == 0) {
+        for (const auto &[name, text] : m_environment)
+            setenv(name.c_str(), text.c_str(), 1);
+        if (m_fileSizeLimit >= 0) {
+            // Ignored signals stay ignored across exec, so EFBIG comes back instead.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(m_fileSizeLimit),
+                               static_cast<rlim_t>(m_fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
@@ -91,6 +101,31 @@ int ServerProcess::stop(int signal)
         close(m_output);
     m_output = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool ServerProcess::waitForEnd(int timeoutSeconds, int &killedBy)
+{
+    if (m_pid <= 0)
+        return false;
+    for (int waited = 0; waited < timeoutSeconds * 100; ++waited) {
+        int status = 0;
+        const pid_t got = waitpid(m_pid, &status, WNOHANG);
+        if (got == m_pid) {
+            killedBy = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+            m_pid = -1;
+            if (m_output >= 0)
+                close(m_output);
+            m_output = -1;
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+void ServerProcess::setEnvironment(const std::string &name, const std::string &value)
+{
+    m_environment.emplace_back(name, value);
 }
 
 static void appendEscaped(std::string &out, const std::string &text)
@@ -218,6 +253,19 @@ std::string SoapClient::logon(const std::string &logonUser)
     return value(reply.body, "LogonResponse/LogonResult").value_or("");
 }
 
+Reply SoapClient::uploadChunk(const std::string &operation, const Elements &head,
+                              const std::string &fileId, const std::string &piece, bool last,
+                              const std::string &comment)
+{
+    Elements elements = head;
+    elements.emplace_back("UpdateTime", "2026/11/30 08:15:00");
+    elements.emplace_back("Comment", comment);
+    elements.emplace_back("FileID", fileId);
+    elements.emplace_back("#raw", "<Data><string>" + clientBase64(piece) + "</string></Data>");
+    elements.emplace_back("bLast", last ? "true" : "false");
+    return post(envelope(operation, elements), soapAction(operation));
+}
+
 Reply SoapClient::upload(const std::string &operation, const Elements &head,
                          const std::string &content, const std::string &comment,
                          std::size_t chunkBytes)
@@ -228,13 +276,7 @@ Reply SoapClient::upload(const std::string &operation, const Elements &head,
     do {
         const std::string piece = content.substr(sent, chunkBytes);
         sent += piece.size();
-        Elements elements = head;
-        elements.emplace_back("UpdateTime", "2026/11/30 08:15:00");
-        elements.emplace_back("Comment", comment);
-        elements.emplace_back("FileID", fileId);
-        elements.emplace_back("#raw", "<Data><string>" + clientBase64(piece) + "</string></Data>");
-        elements.emplace_back("bLast", sent == content.size() ? "true" : "false");
-        reply = post(envelope(operation, elements), soapAction(operation));
+        reply = uploadChunk(operation, head, fileId, piece, sent == content.size(), comment);
         if (reply.status != 200)
             return reply;
         fileId = value(reply.body, operation + "Response/" + operation + "Result").value_or("");

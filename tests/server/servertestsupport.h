@@ -45,12 +45,21 @@ public:
     // Sends the signal (SIGTERM by default) and waits; returns the exit status (-1 when
     // it did not exit normally).
     int stop(int signal = 15);
+    // Waits up to timeoutSeconds for the process to end by itself; true when it did,
+    // with killedBy set to the signal that ended it (0 for a normal exit).
+    bool waitForEnd(int timeoutSeconds, int &killedBy);
+    // Set before start(): an environment variable for the child, and its RLIMIT_FSIZE
+    // (writes beyond it fail with EFBIG, as on a full disk).
+    void setEnvironment(const std::string &name, const std::string &value);
+    void setFileSizeLimit(long long bytes) { m_fileSizeLimit = bytes; }
     int port() const { return m_port; }
     const std::string &firstLine() const { return m_firstLine; }
 
 private:
     pid_t m_pid = -1;
     int m_port = 0;
+    long long m_fileSizeLimit = -1;
+    std::vector<std::pair<std::string, std::string>> m_environment;
     int m_output = -1;
     std::string m_firstLine;
 };
@@ -106,6 +115,11 @@ public:
                   std::size_t chunkBytes = 120000);
     Reply checkin(const std::string &user, const std::string &path, const std::string &content,
                   const std::string &comment = "c", std::size_t chunkBytes = 120000);
+    // One upload chunk as the client sends it: head elements, then UpdateTime, Comment,
+    // FileID, Data and bLast.
+    Reply uploadChunk(const std::string &operation, const Elements &head,
+                      const std::string &fileId, const std::string &piece, bool last,
+                      const std::string &comment = "c");
     // Downloads a version chunk by chunk until Size 0; nullopt on any failure.
     std::optional<std::string> getFile(const std::string &user, const std::string &path,
                                        int version = -1);
