@@ -42,7 +42,20 @@ struct DigestDeleter
 
 [[noreturn]] void fail(const std::string &what, const std::filesystem::path &path)
 {
-    throw StorageError(what + " " + path.string() + ": " + std::strerror(errno));
+    const int error = errno;
+    throw StorageError(what + " " + path.string() + ": " + std::strerror(error),
+                       StorageError::isFullErrno(error));
+}
+
+std::string hexOf(const unsigned char *digest, unsigned int length)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 15];
+    }
+    return hex;
 }
 
 void syncDirectory(const std::filesystem::path &directory)
@@ -85,13 +98,16 @@ std::string BlobStore::hashAndSync(const std::filesystem::path &file)
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_DigestFinal_ex(context.get(), digest, &length);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 15];
-    }
-    return hex;
+    return hexOf(digest, length);
+}
+
+std::string BlobStore::hashBytes(std::string_view bytes)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1)
+        throw StorageError("SHA-256 is not available");
+    return hexOf(digest, length);
 }
 
 std::filesystem::path BlobStore::pathOf(const std::string &hash) const
@@ -99,20 +115,25 @@ std::filesystem::path BlobStore::pathOf(const std::string &hash) const
     return m_root / hash.substr(0, 2) / hash;
 }
 
-void BlobStore::adopt(const std::filesystem::path &file, const std::string &hash)
+bool BlobStore::place(const std::filesystem::path &file, const std::string &hash)
 {
     const std::filesystem::path target = pathOf(hash);
     std::error_code ec;
-    if (std::filesystem::exists(target, ec)) {
-        std::filesystem::remove(file, ec);
-        return;
-    }
+    if (std::filesystem::exists(target, ec))
+        return false;
     std::filesystem::create_directories(target.parent_path(), ec);
     if (ec)
-        throw StorageError("cannot make " + target.parent_path().string() + ": " + ec.message());
-    if (::rename(file.c_str(), target.c_str()) != 0)
-        fail("rename to", target);
+        throw StorageError("cannot make " + target.parent_path().string() + ": " + ec.message(),
+                           StorageError::isFullErrno(ec.value()));
+    if (::link(file.c_str(), target.c_str()) != 0) {
+        // A filesystem without hard links: the file moves, and a crash before the
+        // commit then leaves an upload without its part file, which recovery drops.
+        if ((errno != EPERM && errno != EXDEV && errno != ENOTSUP) ||
+            ::rename(file.c_str(), target.c_str()) != 0)
+            fail("link to", target);
+    }
     syncDirectory(target.parent_path());
+    return true;
 }
 
 bool BlobStore::read(const std::string &hash, std::int64_t offset, std::size_t maxBytes,
@@ -145,8 +166,11 @@ bool BlobStore::read(const std::string &hash, std::int64_t offset, std::size_t m
 
 void BlobStore::remove(const std::string &hash)
 {
+    const std::filesystem::path path = pathOf(hash);
     std::error_code ec;
-    std::filesystem::remove(pathOf(hash), ec);
+    std::filesystem::remove(path, ec);
+    // Fails, as it should, while the folder holds other blobs.
+    ::rmdir(path.parent_path().c_str());
 }
 
 } // namespace server

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace server {
 
@@ -16,12 +17,16 @@ public:
 
     // Hashes a finished file and flushes it to disk; returns the hex digest.
     static std::string hashAndSync(const std::filesystem::path &file);
-    // Moves the finished file into the store under hash, or removes it when the
-    // store already holds that content.
-    void adopt(const std::filesystem::path &file, const std::string &hash);
+    // The hex SHA-256 of bytes.
+    static std::string hashBytes(std::string_view bytes);
+    // Makes the finished file's content the blob under hash, leaving the file where it
+    // is (a hard link, so a crash before the version is committed leaves the upload
+    // whole). Returns false when the store already held that content.
+    bool place(const std::filesystem::path &file, const std::string &hash);
     // Copies up to maxBytes from offset into out; false when the blob is missing.
     bool read(const std::string &hash, std::int64_t offset, std::size_t maxBytes,
               std::string &out) const;
+    // Removes the blob, and its folder when that becomes empty.
     void remove(const std::string &hash);
     std::filesystem::path pathOf(const std::string &hash) const;
     const std::filesystem::path &root() const { return m_root; }

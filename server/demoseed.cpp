@@ -77,9 +77,9 @@ std::string binaryContent(std::size_t size)
 bool DemoSeed::seed(Repository &repository, const std::string &ownUser, std::string &error)
 {
     Seeder s{repository, {}};
-    const Caller mara{"mara", "192.168.10.21"};
-    const Caller jonas{"jonas", "192.168.10.34"};
-    const Caller own{ownUser, "127.0.0.1"};
+    const Caller mara{"mara", "192.168.10.21", ""};
+    const Caller jonas{"jonas", "192.168.10.34", ""};
+    const Caller own{ownUser, "127.0.0.1", ""};
     s.check(repository.logon(mara.userId, "WS-MARA", "mara", mara.address));
     s.check(repository.logon(jonas.userId, "WS-JONAS", "jonas", jonas.address));
     if (!ownUser.empty() && ownUser != mara.userId && ownUser != jonas.userId)

@@ -111,8 +111,9 @@ int HttpFrontEnd::bind(std::string &error)
                                 "Basic realm=\"" + std::string(constants::kRealm) + "\"");
             return;
         }
-        HttpReply reply = m_service.handle(request.get_header_value("SOAPAction"), body, user,
-                                           request.remote_addr);
+        HttpReply reply = m_service.handle(
+            request.get_header_value("SOAPAction"), body, user, request.remote_addr,
+            request.remote_addr + " " + std::to_string(request.remote_port));
         response.status = reply.status;
         response.set_content(std::move(reply.body), std::string(constants::kContentType));
     });

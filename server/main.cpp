@@ -8,8 +8,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <pthread.h>
 #include <pwd.h>

@@ -5,12 +5,15 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace server {
@@ -87,6 +90,7 @@ CREATE TABLE IF NOT EXISTS items(
     id INTEGER PRIMARY KEY,
     parent INTEGER REFERENCES items(id) ON DELETE CASCADE,
     name TEXT NOT NULL,
+    name_key TEXT,
     kind INTEGER NOT NULL,
     is_private INTEGER NOT NULL DEFAULT 0,
     owner TEXT NOT NULL,
@@ -125,7 +129,15 @@ CREATE TABLE IF NOT EXISTS uploads(
     comment TEXT NOT NULL,
     seq INTEGER NOT NULL,
     bytes INTEGER NOT NULL,
+    prev_bytes INTEGER NOT NULL DEFAULT 0,
     busy INTEGER NOT NULL,
+    touched INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS finished_uploads(
+    token TEXT PRIMARY KEY,
+    user_id TEXT NOT NULL,
+    seq INTEGER NOT NULL,
+    chunk_hash TEXT NOT NULL,
+    answer TEXT NOT NULL,
     touched INTEGER NOT NULL);
 INSERT OR IGNORE INTO items(id, parent, name, kind, owner) VALUES(1, NULL, '', 1, '');
 COMMIT;
@@ -199,7 +211,12 @@ Outcome refuse(std::string text)
 
 std::string inQuotes(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted.append(text);
+    quoted += '"';
+    return quoted;
 }
 
 std::optional<User> findUser(SqliteDatabase &db, const std::string &id)
@@ -223,9 +240,11 @@ Outcome requireUser(SqliteDatabase &db, const Caller &caller, User *user = nullp
 
 std::optional<Item> liveChild(SqliteDatabase &db, std::int64_t parent, const std::string &name)
 {
+    // Older stores may hold names that differ only in case; the exact one wins.
     auto s = db.prepare(std::string("SELECT ") + kItemColumns +
-                        "WHERE parent = ?1 AND name = ?2 AND deleted_seq IS NULL");
-    s.bind(1, parent).bind(2, name);
+                        "WHERE parent = ?1 AND name_key = ?2 AND deleted_seq IS NULL "
+                        "ORDER BY name = ?3 DESC LIMIT 1");
+    s.bind(1, parent).bind(2, nameKey(name)).bind(3, name);
     if (!s.step())
         return std::nullopt;
     return readItem(s);
@@ -235,9 +254,9 @@ std::optional<Item> latestDeletedChild(SqliteDatabase &db, const Caller &caller,
                                        std::int64_t parent, const std::string &name)
 {
     auto s = db.prepare(std::string("SELECT ") + kItemColumns +
-                        "WHERE parent = ?1 AND name = ?2 AND deleted_seq IS NOT NULL "
+                        "WHERE parent = ?1 AND name_key = ?2 AND deleted_seq IS NOT NULL "
                         "ORDER BY deleted_seq DESC");
-    s.bind(1, parent).bind(2, name);
+    s.bind(1, parent).bind(2, nameKey(name));
     while (s.step()) {
         Item item = readItem(s);
         if (visibleTo(item, caller))
@@ -263,7 +282,7 @@ Outcome resolve(SqliteDatabase &db, const Caller &caller, std::string_view path,
         if (item.kind != kFolder)
             return refuse(inQuotes(joinServerPath(walked)) + " is not a folder.");
         auto child = liveChild(db, item.id, name);
-        walked.push_back(name);
+        walked.push_back(child ? child->name : name);
         if (!child || !visibleTo(*child, caller))
             return refuse(inQuotes(joinServerPath(walked)) + " does not exist.");
         item = *child;
@@ -366,12 +385,25 @@ std::string randomToken()
 }
 
 // Writes data at offset, cutting the file there first, so a chunk that failed half
-// way is simply written again.
-void writeChunk(const std::filesystem::path &file, std::int64_t offset, std::string_view data)
+// way is simply written again. Only the first chunk (offset 0) makes the file: a
+// later chunk whose file is missing or shorter than offset returns false, since
+// writing it would fill the gap with zeros.
+bool writeChunk(const std::filesystem::path &file, std::int64_t offset, std::string_view data)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const int flags = O_WRONLY | O_CLOEXEC | (offset == 0 ? O_CREAT : 0);
+    const int fd = ::open(file.c_str(), flags, 0600);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return false;
         throw StorageError("open " + file.string() + ": " + std::strerror(errno));
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) != 0 || status.st_size < offset) {
+        ::close(fd);
+        return false;
+    }
     std::string failure;
     if (::ftruncate(fd, static_cast<off_t>(offset)) != 0)
         failure = "truncate";
@@ -389,11 +421,47 @@ void writeChunk(const std::filesystem::path &file, std::int64_t offset, std::str
     }
     if (failure.empty()) {
         ::close(fd);
-        return;
+        return true;
     }
-    const std::string text = failure + " " + file.string() + ": " + std::strerror(errno);
+    const int error = errno;
+    const std::string text = failure + " " + file.string() + ": " + std::strerror(error);
+    // The half-written chunk would only hold the disk's room until the session goes.
+    if (::ftruncate(fd, static_cast<off_t>(offset)) != 0) {
+    }
     ::close(fd);
-    throw StorageError(text);
+    throw StorageError(text, StorageError::isFullErrno(error));
+}
+
+// Reads length bytes at offset of file; false when they are not all there.
+bool readPart(const std::filesystem::path &file, std::int64_t offset, std::size_t length,
+              std::string &out)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    out.resize(length);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd, out.data() + done, length - done,
+                                    static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    return done == length;
+}
+
+std::int64_t partSize(const std::filesystem::path &file)
+{
+    struct stat status
+    {
+    };
+    if (::stat(file.c_str(), &status) != 0)
+        return -1;
+    return static_cast<std::int64_t>(status.st_size);
 }
 
 } // namespace
@@ -409,6 +477,7 @@ struct Repository::Session
     std::string comment;
     std::int64_t seq = 0;
     std::int64_t bytes = 0;
+    std::int64_t prevBytes = 0; // where the last accepted chunk began
 };
 
 Repository::Repository(Settings settings)
@@ -423,6 +492,7 @@ Repository::Repository(Settings settings)
     m_pool = std::make_unique<ConnectionPool>(m_settings.dataDir / "ravelind.db");
     auto db = m_pool->acquire();
     db->exec(kSchema);
+    migrate(*db);
     m_sessionDb = std::make_unique<SqliteDatabase>(m_settings.dataDir / "ravelind.db",
                                                    SqliteDatabase::Sync::Normal);
     recover();
@@ -435,14 +505,59 @@ std::filesystem::path Repository::uploadFile(const std::string &token) const
     return m_settings.dataDir / "uploads" / (token + ".part");
 }
 
-// After a crash: chunks that were being written are written again by their next
-// attempt; upload files without a session and blobs without a version are left-overs
-// of an interrupted commit and go.
+// Columns that later versions added to a table; a store made before them gets
+// them here, once.
+static void ensureColumn(SqliteDatabase &db, std::string_view table, std::string_view column,
+                         std::string_view declaration)
+{
+    auto s = db.prepare("SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2");
+    s.bind(1, table).bind(2, column);
+    if (!s.step())
+        db.exec("ALTER TABLE " + std::string(table) + " ADD COLUMN " + std::string(column) + " " +
+                std::string(declaration));
+}
+
+void Repository::migrate(SqliteDatabase &db)
+{
+    ensureColumn(db, "items", "name_key", "TEXT");
+    ensureColumn(db, "uploads", "prev_bytes", "INTEGER NOT NULL DEFAULT 0");
+    std::vector<std::pair<std::int64_t, std::string>> unkeyed;
+    {
+        auto s = db.prepare("SELECT id, name FROM items WHERE name_key IS NULL");
+        while (s.step())
+            unkeyed.emplace_back(s.integer(0), s.text(1));
+    }
+    if (!unkeyed.empty()) {
+        SqliteTransaction tx(db, SqliteTransaction::Kind::Write);
+        for (const auto &[id, name] : unkeyed)
+            db.prepare("UPDATE items SET name_key = ?2 WHERE id = ?1")
+                .bind(1, id)
+                .bind(2, nameKey(name))
+                .run();
+        tx.commit();
+    }
+    db.exec("CREATE INDEX IF NOT EXISTS items_live_key ON items(parent, name_key) "
+            "WHERE deleted_seq IS NULL");
+}
+
+// After a crash: an upload can go on only when its part file holds every byte the
+// session has accepted; any other session is dropped, since a chunk written after
+// a hole would leave zeros in the version. Upload files without a session and blobs
+// without a version are left-overs of an interrupted commit and go.
 void Repository::recover()
 {
     std::lock_guard lock(m_writeMutex);
     auto db = m_pool->acquire();
-    db->exec("UPDATE uploads SET busy = 0 WHERE busy <> 0");
+    std::vector<std::string> dead;
+    {
+        auto s = db->prepare("SELECT token, seq, bytes FROM uploads");
+        while (s.step()) {
+            if (s.integer(1) == 0 || partSize(uploadFile(s.text(0))) < s.integer(2))
+                dead.push_back(s.text(0));
+        }
+    }
+    for (const std::string &token : dead)
+        dropSessionLocked(*db, token);
     std::error_code ec;
     for (const auto &entry :
          std::filesystem::directory_iterator(m_settings.dataDir / "uploads", ec)) {
@@ -452,13 +567,19 @@ void Repository::recover()
         if (!s.step())
             std::filesystem::remove(entry.path(), ec);
     }
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(m_blobs.root(), ec)) {
-        if (!entry.is_regular_file())
-            continue;
-        auto s = db->prepare("SELECT 1 FROM versions WHERE hash = ?1 LIMIT 1");
-        s.bind(1, entry.path().filename().string());
-        if (!s.step())
-            std::filesystem::remove(entry.path(), ec);
+    std::vector<std::filesystem::path> folders;
+    for (const auto &entry : std::filesystem::directory_iterator(m_blobs.root(), ec)) {
+        if (entry.is_directory())
+            folders.push_back(entry.path());
+    }
+    for (const std::filesystem::path &folder : folders) {
+        for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+            auto s = db->prepare("SELECT 1 FROM versions WHERE hash = ?1 LIMIT 1");
+            s.bind(1, entry.path().filename().string());
+            if (!s.step())
+                std::filesystem::remove(entry.path(), ec);
+        }
+        ::rmdir(folder.c_str());
     }
 }
 
@@ -592,13 +713,14 @@ Outcome Repository::createFolder(const Caller &caller, std::string_view parentPa
         return o;
     if (Outcome o = checkNameFree(*db, parent.id, name, parent.path); !o.ok())
         return o;
-    db->prepare("INSERT INTO items(parent, name, kind, is_private, owner, comment) "
-                "VALUES(?1, ?2, 1, ?3, ?4, ?5)")
+    db->prepare("INSERT INTO items(parent, name, name_key, kind, is_private, owner, comment) "
+                "VALUES(?1, ?2, ?3, 1, ?4, ?5, ?6)")
         .bind(1, parent.id)
         .bind(2, name)
-        .bind(3, isPrivate ? 1 : 0)
-        .bind(4, caller.userId)
-        .bind(5, comment)
+        .bind(3, nameKey(name))
+        .bind(4, isPrivate ? 1 : 0)
+        .bind(5, caller.userId)
+        .bind(6, comment)
         .run();
     tx.commit();
     return {};
@@ -620,11 +742,21 @@ Outcome Repository::rename(const Caller &caller, std::string_view path, const st
         return {};
     std::vector<std::string> names = splitServerPath(item.path);
     names.pop_back();
-    if (Outcome o = checkNameFree(*db, item.parent, newName, joinServerPath(names)); !o.ok())
+    // A change of case only: the item does not collide with itself.
+    if (sameName(item.name, newName)) {
+        if (!isValidName(newName))
+            return refuse(inQuotes(newName) + " is not a valid name.");
+    } else if (Outcome o = checkNameFree(*db, item.parent, newName, joinServerPath(names));
+               !o.ok()) {
         return o;
+    }
     if (Outcome o = checkNoForeignCheckOut(*db, caller, item); !o.ok())
         return o;
-    db->prepare("UPDATE items SET name = ?2 WHERE id = ?1").bind(1, item.id).bind(2, newName).run();
+    db->prepare("UPDATE items SET name = ?2, name_key = ?3 WHERE id = ?1")
+        .bind(1, item.id)
+        .bind(2, newName)
+        .bind(3, nameKey(newName))
+        .run();
     tx.commit();
     return {};
 }
@@ -968,21 +1100,23 @@ Outcome Repository::cancelCheckOut(const Caller &caller, std::string_view path)
     return {};
 }
 
-Outcome Repository::readFile(const Caller &caller, std::string_view path, std::int64_t version,
-                             std::int64_t offset, std::size_t maxBytes, FileChunk &chunk)
+Outcome Repository::readFile(const Caller &caller, std::string_view requestPath,
+                             std::int64_t version, std::int64_t offset, std::size_t maxBytes,
+                             FileChunk &chunk)
 {
     std::string hash;
+    std::string path;
     {
         auto db = m_pool->acquire();
         SqliteTransaction tx(*db, SqliteTransaction::Kind::Read);
         Item file;
         if (Outcome o = requireUser(*db, caller); !o.ok())
             return o;
-        if (Outcome o = resolveFile(*db, caller, path, file); !o.ok())
+        if (Outcome o = resolveFile(*db, caller, requestPath, file); !o.ok())
             return o;
-        const std::int64_t wanted = version == -1 ? pinnedVersion(caller.userId, file.path, offset,
-                                                                  latestVersion(*db, file.id))
-                                                  : version;
+        const std::int64_t wanted =
+            version == -1 ? pinnedVersion(caller, file.path, offset, latestVersion(*db, file.id))
+                          : version;
         auto s = db->prepare(
             "SELECT hash, size, update_time FROM versions WHERE item = ?1 AND version = ?2");
         s.bind(1, file.id).bind(2, wanted);
@@ -991,13 +1125,17 @@ Outcome Repository::readFile(const Caller &caller, std::string_view path, std::i
         hash = s.text(0);
         chunk.totalSize = s.integer(1);
         chunk.updateDate = s.text(2);
-        if (version == -1 && offset >= chunk.totalSize)
-            unpin(caller.userId, file.path);
+        path = file.path;
     }
-    if (offset < 0 || offset > chunk.totalSize)
+    if (offset < 0 || offset > chunk.totalSize) {
+        if (version == -1)
+            advancePin(caller, path, 0, true);
         return refuse("Offset " + std::to_string(offset) + " lies outside the file.");
+    }
     const auto left = static_cast<std::uint64_t>(chunk.totalSize - offset);
     const std::size_t want = left < maxBytes ? static_cast<std::size_t>(left) : maxBytes;
+    if (version == -1)
+        advancePin(caller, path, offset + static_cast<std::int64_t>(want), want == 0);
     if (want == 0)
         return {};
     if (!m_blobs.read(hash, offset, want, chunk.data))
@@ -1008,25 +1146,67 @@ Outcome Repository::readFile(const Caller &caller, std::string_view path, std::i
 // How long a download of the latest version keeps to its version between chunks.
 static constexpr auto kDownloadPinLifetime = std::chrono::minutes(10);
 
-std::int64_t Repository::pinnedVersion(const std::string &userId, const std::string &path,
+std::int64_t Repository::pinnedVersion(const Caller &caller, const std::string &path,
                                        std::int64_t offset, std::int64_t latest)
 {
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(m_pinMutex);
-    std::erase_if(m_pins, [&](const auto &entry) {
-        return now - entry.second.touched > kDownloadPinLifetime;
+    for (auto it = m_pins.begin(); it != m_pins.end();) {
+        std::erase_if(it->second, [&](const DownloadPin &pin) {
+            return now - pin.touched > kDownloadPinLifetime;
+        });
+        it = it->second.empty() ? m_pins.erase(it) : std::next(it);
+    }
+    std::vector<DownloadPin> &pins = m_pins[{caller.userId, path}];
+    const auto own = std::find_if(pins.begin(), pins.end(), [&](const DownloadPin &pin) {
+        return pin.connection == caller.connection;
     });
-    DownloadPin &pin = m_pins[{userId, path}];
-    if (offset == 0 || pin.version == 0)
-        pin.version = latest;
-    pin.touched = now;
-    return pin.version;
+    if (offset == 0) {
+        DownloadPin &pin = own != pins.end() ? *own : pins.emplace_back();
+        pin = DownloadPin{caller.connection, latest, 0, now};
+        return latest;
+    }
+    if (own != pins.end()) {
+        own->touched = now;
+        return own->version;
+    }
+    // A download that went on over a new connection: the one that stopped at this
+    // offset moves to it. When several did, on different versions, there is no
+    // telling which, and the chunk comes from the latest version.
+    DownloadPin *match = nullptr;
+    for (DownloadPin &pin : pins) {
+        if (pin.nextOffset != offset)
+            continue;
+        if (match && match->version != pin.version)
+            return latest;
+        match = match ? match : &pin;
+    }
+    if (!match)
+        return latest;
+    match->connection = caller.connection;
+    match->touched = now;
+    return match->version;
 }
 
-void Repository::unpin(const std::string &userId, const std::string &path)
+void Repository::advancePin(const Caller &caller, const std::string &path, std::int64_t nextOffset,
+                            bool finished)
 {
     std::lock_guard lock(m_pinMutex);
-    m_pins.erase({userId, path});
+    const auto found = m_pins.find({caller.userId, path});
+    if (found == m_pins.end())
+        return;
+    std::vector<DownloadPin> &pins = found->second;
+    if (finished) {
+        std::erase_if(pins,
+                      [&](const DownloadPin &pin) { return pin.connection == caller.connection; });
+    } else {
+        for (DownloadPin &pin : pins) {
+            if (pin.connection == caller.connection)
+                pin.nextOffset = nextOffset;
+        }
+    }
+    if (pins.empty())
+        m_pins.erase(found);
 }
 
 Outcome Repository::checkUploadTarget(SqliteDatabase &db, const Caller &caller,
@@ -1049,40 +1229,89 @@ Outcome Repository::checkUploadTarget(SqliteDatabase &db, const Caller &caller,
     return refuse(inQuotes(item.path) + " is checked out by " + holderText(db, item.holder) + ".");
 }
 
-void Repository::dropSession(const std::string &token)
+void Repository::dropSessionLocked(SqliteDatabase &db, const std::string &token)
 {
-    {
-        std::lock_guard lock(m_writeMutex);
-        auto db = m_pool->acquire();
-        db->prepare("DELETE FROM uploads WHERE token = ?1").bind(1, token).run();
-    }
+    // The part file goes first: on a full disk it is what frees the room the row
+    // deletion needs, and a session without its part file is refused from then on.
     std::error_code ec;
     std::filesystem::remove(uploadFile(token), ec);
+    try {
+        db.prepare("DELETE FROM uploads WHERE token = ?1").bind(1, token).run();
+    } catch (const StorageError &e) {
+        std::cerr << "ravelind-server: dropping upload " << token << ": " << e.what() << std::endl;
+    }
+}
+
+void Repository::dropSession(const std::string &token)
+{
+    std::lock_guard lock(m_writeMutex);
+    dropSessionLocked(*m_sessionDb, token);
 }
 
 void Repository::dropExpiredUploads()
 {
+    std::lock_guard lock(m_writeMutex);
+    SqliteDatabase &db = *m_sessionDb;
+    const std::int64_t limit = nowSeconds() - m_settings.uploadTimeoutSeconds;
     std::vector<std::string> tokens;
     {
-        std::lock_guard lock(m_writeMutex);
-        auto db = m_pool->acquire();
-        SqliteTransaction tx(*db, SqliteTransaction::Kind::Write);
-        const std::int64_t limit = nowSeconds() - m_settings.uploadTimeoutSeconds;
-        auto s = db->prepare("SELECT token FROM uploads WHERE busy = 0 AND touched < ?1");
+        auto s = db.prepare("SELECT token FROM uploads WHERE touched < ?1");
         s.bind(1, limit);
-        while (s.step())
-            tokens.push_back(s.text(0));
-        db->prepare("DELETE FROM uploads WHERE busy = 0 AND touched < ?1").bind(1, limit).run();
-        tx.commit();
+        while (s.step()) {
+            if (!m_busyUploads.contains(s.text(0)))
+                tokens.push_back(s.text(0));
+        }
     }
-    std::error_code ec;
     for (const std::string &token : tokens)
-        std::filesystem::remove(uploadFile(token), ec);
+        dropSessionLocked(db, token);
+    db.prepare("DELETE FROM finished_uploads WHERE touched < ?1").bind(1, limit).run();
 }
 
 static std::string canonicalPath(std::string_view path)
 {
     return joinServerPath(splitServerPath(path));
+}
+
+static Outcome restartUpload(const std::string &fileId)
+{
+    return refuse("The data of the upload " + inQuotes(fileId) +
+                  " is incomplete on the service; the upload must be started again.");
+}
+
+Outcome Repository::answerFinished(SqliteDatabase &db, const Caller &caller,
+                                   const UploadChunk &chunk, const std::string &token,
+                                   std::int64_t seq, std::string &nextFileId, bool &found)
+{
+    auto s = db.prepare(
+        "SELECT user_id, seq, chunk_hash, answer FROM finished_uploads WHERE token = ?1");
+    s.bind(1, token);
+    found = s.step();
+    if (!found)
+        return {};
+    if (s.text(0) != caller.userId)
+        return refuse("The FileID " + inQuotes(chunk.fileId) + " belongs to another upload.");
+    if (!chunk.last || s.integer(1) != seq || BlobStore::hashBytes(chunk.data) != s.text(2)) {
+        return refuse("The upload " + inQuotes(chunk.fileId) +
+                      " has already been committed with other data.");
+    }
+    nextFileId = s.text(3);
+    return {};
+}
+
+Outcome Repository::checkRoom(SqliteDatabase &db, const Session &session, std::size_t adding)
+{
+    const auto size = static_cast<std::int64_t>(adding);
+    if (session.bytes + size > m_settings.maxUploadBytes) {
+        dropSessionLocked(db, session.token);
+        return refuse("The file is larger than the " + std::to_string(m_settings.maxUploadBytes) +
+                      " bytes this service accepts; the upload was dropped.");
+    }
+    auto s = db.prepare("SELECT coalesce(sum(bytes), 0) FROM uploads");
+    s.step();
+    if (s.integer(0) + size > m_settings.maxPendingBytes) {
+        return refuse("The service holds too many unfinished uploads; try again later.");
+    }
+    return {};
 }
 
 Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::string &nextFileId)
@@ -1109,10 +1338,13 @@ Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::
                               updateTime,
                               chunk.comment,
                               0,
+                              0,
                               0};
+            if (Outcome o = checkRoom(*db, session, chunk.data.size()); !o.ok())
+                return o;
             db->prepare("INSERT INTO uploads(token, user_id, kind, path, name, update_time, "
-                        "comment, seq, bytes, busy, touched) "
-                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, 0, 0, 1, ?8)")
+                        "comment, seq, bytes, prev_bytes, busy, touched) "
+                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, 0, 0, 0, 0, ?8)")
                 .bind(1, session.token)
                 .bind(2, session.userId)
                 .bind(3, static_cast<std::int64_t>(session.kind))
@@ -1129,76 +1361,112 @@ Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::
             std::int64_t seq = -1;
             if (dash == std::string::npos || !parseInt(chunk.fileId.substr(dash + 1), seq))
                 return refuse(inQuotes(chunk.fileId) + " is not an upload FileID.");
+            const std::string token = chunk.fileId.substr(0, dash);
             auto s = db->prepare("SELECT user_id, kind, path, name, update_time, comment, seq, "
-                                 "bytes, busy, touched FROM uploads WHERE token = ?1");
-            s.bind(1, chunk.fileId.substr(0, dash));
-            if (!s.step())
+                                 "bytes, prev_bytes, touched FROM uploads WHERE token = ?1");
+            s.bind(1, token);
+            if (!s.step()) {
+                // The last chunk again, after a commit whose answer was lost.
+                bool finished = false;
+                Outcome o = answerFinished(*db, caller, chunk, token, seq, nextFileId, finished);
+                if (finished)
+                    return o;
                 return refuse("The upload " + inQuotes(chunk.fileId) +
                               " is unknown or has expired; send the file again.");
-            session = Session{chunk.fileId.substr(0, dash),
-                              s.text(0),
-                              static_cast<UploadKind>(s.integer(1)),
-                              s.text(2),
-                              s.text(3),
-                              s.text(4),
-                              s.text(5),
-                              s.integer(6),
-                              s.integer(7)};
-            const bool busy = s.integer(8) != 0;
+            }
+            session = Session{token,       s.text(0),    static_cast<UploadKind>(s.integer(1)),
+                              s.text(2),   s.text(3),    s.text(4),
+                              s.text(5),   s.integer(6), s.integer(7),
+                              s.integer(8)};
+            const bool busy = m_busyUploads.contains(token);
             if (!busy && s.integer(9) < nowSeconds() - m_settings.uploadTimeoutSeconds) {
-                db->prepare("DELETE FROM uploads WHERE token = ?1").bind(1, session.token).run();
+                dropSessionLocked(*db, token);
                 tx.commit();
-                std::error_code ec;
-                std::filesystem::remove(uploadFile(session.token), ec);
                 return refuse("The upload " + inQuotes(chunk.fileId) +
                               " is unknown or has expired; send the file again.");
             }
             if (session.userId != caller.userId || session.kind != chunk.kind ||
-                session.path != canonicalPath(chunk.path) || session.name != chunk.name) {
+                !sameName(session.path, canonicalPath(chunk.path)) ||
+                !sameName(session.name, chunk.name)) {
                 return refuse("The FileID " + inQuotes(chunk.fileId) +
                               " belongs to another upload.");
             }
-            if (busy || session.seq != seq)
+            if (busy) {
+                return refuse("The upload " + inQuotes(chunk.fileId) +
+                              " is busy with another chunk; send this one again later.");
+            }
+            const std::int64_t onDisk = partSize(uploadFile(token));
+            if (onDisk < session.bytes) {
+                dropSessionLocked(*db, token);
+                tx.commit();
+                return restartUpload(chunk.fileId);
+            }
+            // The chunk before again, after its answer was lost: the same answer, as
+            // long as it carries the same bytes.
+            std::string accepted;
+            if (!chunk.last && seq + 1 == session.seq &&
+                session.bytes - session.prevBytes == static_cast<std::int64_t>(chunk.data.size()) &&
+                readPart(uploadFile(token), session.prevBytes, chunk.data.size(), accepted) &&
+                accepted == chunk.data) {
+                nextFileId = token + "-" + std::to_string(session.seq);
+                return {};
+            }
+            if (session.seq != seq)
                 return refuse("The FileID " + inQuotes(chunk.fileId) +
                               " is stale: each chunk must carry the FileID of the answer before.");
-            db->prepare("UPDATE uploads SET busy = 1 WHERE token = ?1")
-                .bind(1, session.token)
-                .run();
+            if (Outcome o = checkRoom(*db, session, chunk.data.size()); !o.ok()) {
+                tx.commit();
+                return o;
+            }
         }
+        m_busyUploads.insert(session.token);
         tx.commit();
     }
+    // Whatever happens below, the session is not left busy.
+    struct BusyMark
+    {
+        Repository &repository;
+        const std::string &token;
+        ~BusyMark()
+        {
+            std::lock_guard lock(repository.m_writeMutex);
+            repository.m_busyUploads.erase(token);
+        }
+    } busyMark{*this, session.token};
 
     const std::filesystem::path file = uploadFile(session.token);
     try {
-        writeChunk(file, session.bytes, chunk.data);
+        if (!writeChunk(file, session.bytes, chunk.data)) {
+            dropSession(session.token);
+            return restartUpload(session.token + "-" + std::to_string(session.seq));
+        }
     } catch (const StorageError &) {
         dropSession(session.token);
         throw;
     }
     if (!chunk.last) {
         std::lock_guard lock(m_writeMutex);
-        m_sessionDb
-            ->prepare(
-                "UPDATE uploads SET busy = 0, seq = seq + 1, bytes = bytes + ?2, touched = ?3 "
-                "WHERE token = ?1")
-            .bind(1, session.token)
-            .bind(2, static_cast<std::int64_t>(chunk.data.size()))
-            .bind(3, nowSeconds())
-            .run();
+        try {
+            m_sessionDb
+                ->prepare("UPDATE uploads SET seq = seq + 1, prev_bytes = bytes, "
+                          "bytes = bytes + ?2, touched = ?3 WHERE token = ?1")
+                .bind(1, session.token)
+                .bind(2, static_cast<std::int64_t>(chunk.data.size()))
+                .bind(3, nowSeconds())
+                .run();
+        } catch (const StorageError &) {
+            dropSessionLocked(*m_sessionDb, session.token);
+            throw;
+        }
         nextFileId = session.token + "-" + std::to_string(session.seq + 1);
         return {};
     }
 
     const std::int64_t size = session.bytes + static_cast<std::int64_t>(chunk.data.size());
-    std::string hash;
     try {
-        hash = BlobStore::hashAndSync(file);
-    } catch (const StorageError &) {
-        dropSession(session.token);
-        throw;
-    }
-    try {
-        return commitUpload(caller, session, hash, size, nextFileId);
+        const std::string hash = BlobStore::hashAndSync(file);
+        return commitUpload(caller, session, hash, size, BlobStore::hashBytes(chunk.data),
+                            nextFileId);
     } catch (const StorageError &) {
         dropSession(session.token);
         throw;
@@ -1207,7 +1475,7 @@ Outcome Repository::upload(const Caller &caller, const UploadChunk &chunk, std::
 
 Outcome Repository::commitUpload(const Caller &caller, const Session &session,
                                  const std::string &hash, std::int64_t size,
-                                 std::string &nextFileId)
+                                 const std::string &chunkHash, std::string &nextFileId)
 {
     const std::filesystem::path file = uploadFile(session.token);
     std::lock_guard lock(m_writeMutex);
@@ -1219,19 +1487,21 @@ Outcome Repository::commitUpload(const Caller &caller, const Session &session,
     target.path = session.path;
     target.name = session.name;
     if (Outcome o = checkUploadTarget(*db, caller, target); !o.ok()) {
-        tx.commit();
         std::error_code ec;
         std::filesystem::remove(file, ec);
+        tx.commit();
         return o;
     }
     Item item;
     if (session.kind == UploadKind::AddFile) {
         Item folder;
         resolveFolder(*db, caller, session.path, folder);
-        db->prepare("INSERT INTO items(parent, name, kind, owner) VALUES(?1, ?2, 2, ?3)")
+        db->prepare(
+              "INSERT INTO items(parent, name, name_key, kind, owner) VALUES(?1, ?2, ?3, 2, ?4)")
             .bind(1, folder.id)
             .bind(2, session.name)
-            .bind(3, caller.userId)
+            .bind(3, nameKey(session.name))
+            .bind(4, caller.userId)
             .run();
         item.id = db->lastInsertId();
     } else {
@@ -1240,22 +1510,40 @@ Outcome Repository::commitUpload(const Caller &caller, const Session &session,
             .bind(1, item.id)
             .run();
     }
-    m_blobs.adopt(file, hash);
-    crashPoint("blob-placed");
-    db->prepare("INSERT INTO versions(item, version, hash, size, update_time, checkin_time, "
-                "user_id, comment) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
-        .bind(1, item.id)
-        .bind(2, latestVersion(*db, item.id) + 1)
-        .bind(3, hash)
-        .bind(4, size)
-        .bind(5, session.updateTime)
-        .bind(6, nowText())
-        .bind(7, caller.userId)
-        .bind(8, session.comment)
-        .run();
-    nextFileId = std::to_string(db->lastInsertId());
-    tx.commit();
+    const bool placed = m_blobs.place(file, hash);
+    try {
+        crashPoint("blob-placed");
+        db->prepare("INSERT INTO versions(item, version, hash, size, update_time, checkin_time, "
+                    "user_id, comment) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
+            .bind(1, item.id)
+            .bind(2, latestVersion(*db, item.id) + 1)
+            .bind(3, hash)
+            .bind(4, size)
+            .bind(5, session.updateTime)
+            .bind(6, nowText())
+            .bind(7, caller.userId)
+            .bind(8, session.comment)
+            .run();
+        nextFileId = std::to_string(db->lastInsertId());
+        db->prepare("INSERT OR REPLACE INTO finished_uploads(token, user_id, seq, chunk_hash, "
+                    "answer, touched) VALUES(?1, ?2, ?3, ?4, ?5, ?6)")
+            .bind(1, session.token)
+            .bind(2, caller.userId)
+            .bind(3, session.seq)
+            .bind(4, chunkHash)
+            .bind(5, nextFileId)
+            .bind(6, nowSeconds())
+            .run();
+        tx.commit();
+    } catch (const StorageError &) {
+        // Nothing can refer to a blob that was placed just now, under this lock.
+        if (placed)
+            m_blobs.remove(hash);
+        throw;
+    }
     crashPoint("version-committed");
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
     return {};
 }
 

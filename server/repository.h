@@ -3,11 +3,13 @@
 #include "blobstore.h"
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,7 @@ struct Caller
 {
     std::string userId;
     std::string address;
+    std::string connection; // address and port of the peer's connection; may be empty
 };
 
 // Empty refusal: done. Otherwise the text the client shows to its user.
@@ -107,6 +110,10 @@ public:
         // Fault injection for the crash tests: the process kills itself with SIGKILL
         // when it reaches the named point ("blob-placed", "version-committed").
         std::string crashPoint;
+        // An upload that grows beyond maxUploadBytes is dropped; a chunk that would take
+        // the unfinished uploads together beyond maxPendingBytes is refused.
+        std::int64_t maxUploadBytes = INT64_MAX;
+        std::int64_t maxPendingBytes = INT64_MAX;
     };
     // Opens or creates the store; throws StorageError when it cannot.
     explicit Repository(Settings settings);
@@ -143,8 +150,10 @@ public:
     Outcome upload(const Caller &caller, const UploadChunk &chunk, std::string &nextFileId);
     // Up to maxBytes of a version (-1: the latest) from offset. A download of the
     // latest version stays on the version its first chunk came from, so a check-in
-    // landing between two chunks cannot splice two versions into one file.
-    Outcome readFile(const Caller &caller, std::string_view path, std::int64_t version,
+    // landing between two chunks cannot splice two versions into one file. The
+    // request names no download, so one is told by its user, path and connection,
+    // and a chunk on a new connection by the offset the download had reached.
+    Outcome readFile(const Caller &caller, std::string_view requestPath, std::int64_t version,
                      std::int64_t offset, std::size_t maxBytes, FileChunk &chunk);
     Outcome checkOut(const Caller &caller, std::string_view path, const std::string &localPath);
     Outcome cancelCheckOut(const Caller &caller, std::string_view path);
@@ -158,20 +167,31 @@ private:
     struct Session;
     Outcome checkUploadTarget(SqliteDatabase &db, const Caller &caller, const UploadChunk &chunk);
     Outcome commitUpload(const Caller &caller, const Session &session, const std::string &hash,
-                         std::int64_t size, std::string &nextFileId);
+                         std::int64_t size, const std::string &chunkHash, std::string &nextFileId);
+    Outcome answerFinished(SqliteDatabase &db, const Caller &caller, const UploadChunk &chunk,
+                           const std::string &token, std::int64_t seq, std::string &nextFileId,
+                           bool &found);
+    Outcome checkRoom(SqliteDatabase &db, const Session &session, std::size_t adding);
+    // Both remove the part file first and never throw; the Locked one needs m_writeMutex.
     void dropSession(const std::string &token);
+    void dropSessionLocked(SqliteDatabase &db, const std::string &token);
+    void migrate(SqliteDatabase &db);
     void collectGarbage(SqliteDatabase &db, const std::vector<std::string> &hashes);
     std::filesystem::path uploadFile(const std::string &token) const;
     void recover();
     void crashPoint(std::string_view name) const;
 
-    std::int64_t pinnedVersion(const std::string &userId, const std::string &path,
-                               std::int64_t offset, std::int64_t latest);
-    void unpin(const std::string &userId, const std::string &path);
+    std::int64_t pinnedVersion(const Caller &caller, const std::string &path, std::int64_t offset,
+                               std::int64_t latest);
+    // Records where the caller's download of path goes on, or forgets it when finished.
+    void advancePin(const Caller &caller, const std::string &path, std::int64_t nextOffset,
+                    bool finished);
 
     struct DownloadPin
     {
+        std::string connection;
         std::int64_t version = 0;
+        std::int64_t nextOffset = 0;
         std::chrono::steady_clock::time_point touched;
     };
 
@@ -185,8 +205,11 @@ private:
     // Held around every write transaction and every blob placement or removal, so a
     // blob is never removed while a new version is about to refer to it.
     std::mutex m_writeMutex;
+    // Uploads with a chunk being written, under m_writeMutex. Kept in memory only, so a
+    // crash or a failed chunk can never leave a session marked busy.
+    std::set<std::string> m_busyUploads;
     std::mutex m_pinMutex;
-    std::map<std::pair<std::string, std::string>, DownloadPin> m_pins;
+    std::map<std::pair<std::string, std::string>, std::vector<DownloadPin>> m_pins;
 };
 
 } // namespace server

@@ -335,7 +335,8 @@ static std::string_view actionOperation(std::string_view soapAction)
 }
 
 HttpReply SoapService::handle(std::string_view soapAction, std::string_view body,
-                              const std::string &httpUser, const std::string &remoteAddress)
+                              const std::string &httpUser, const std::string &remoteAddress,
+                              const std::string &connection)
 {
     if (!isValidUtf8(body))
         return clientFault("The request is not valid UTF-8.");
@@ -348,7 +349,7 @@ HttpReply SoapService::handle(std::string_view soapAction, std::string_view body
                            "\" does not name the operation \"" + request.operation() + "\".");
     }
     try {
-        return dispatch(request, httpUser, remoteAddress);
+        return dispatch(request, httpUser, remoteAddress, connection);
     } catch (const BadRequest &e) {
         return clientFault(e.what());
     } catch (const StorageError &e) {
@@ -375,7 +376,7 @@ HttpReply SoapService::logon(const SoapRequest &request, const std::string &http
 }
 
 HttpReply SoapService::dispatch(const SoapRequest &request, const std::string &httpUser,
-                                const std::string &remoteAddress)
+                                const std::string &remoteAddress, const std::string &connection)
 {
     const std::string &operation = request.operation();
     if (operation == constants::kLogon)
@@ -406,7 +407,7 @@ HttpReply SoapService::dispatch(const SoapRequest &request, const std::string &h
     if (!known)
         return clientFault("The service has no operation \"" + operation + "\".");
 
-    const Caller caller{text(request, "UserID"), remoteAddress};
+    const Caller caller{text(request, "UserID"), remoteAddress, connection};
     if (m_authenticated && caller.userId != httpUser)
         return clientFault("The user ID \"" + caller.userId + "\" belongs to another user.");
     if (operation == kAddFile)

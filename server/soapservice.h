@@ -25,13 +25,15 @@ public:
     SoapService(Repository &repository, std::size_t chunkBytes, bool authenticated);
 
     // soapAction is the header's value; httpUser is the authenticated user name, empty
-    // when authentication is off.
+    // when authentication is off; connection names the peer's connection (address and
+    // port), which keeps a chunked download on one version.
     HttpReply handle(std::string_view soapAction, std::string_view body,
-                     const std::string &httpUser, const std::string &remoteAddress);
+                     const std::string &httpUser, const std::string &remoteAddress,
+                     const std::string &connection = {});
 
 private:
     HttpReply dispatch(const SoapRequest &request, const std::string &httpUser,
-                       const std::string &remoteAddress);
+                       const std::string &remoteAddress, const std::string &connection);
     HttpReply logon(const SoapRequest &request, const std::string &httpUser);
 
     Repository &m_repository;

@@ -2,11 +2,24 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 namespace server {
+
+bool StorageError::isFullErrno(int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
 
 static std::string describe(sqlite3 *db, std::string_view what)
 {
     return std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+}
+
+static bool isFull(sqlite3 *db)
+{
+    return db && (sqlite3_errcode(db) == SQLITE_FULL ||
+                  StorageError::isFullErrno(sqlite3_system_errno(db)));
 }
 
 SqliteStatement::SqliteStatement(sqlite3 *db, std::string_view sql)
@@ -14,7 +27,7 @@ SqliteStatement::SqliteStatement(sqlite3 *db, std::string_view sql)
 {
     if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_statement, nullptr) !=
         SQLITE_OK) {
-        throw StorageError(describe(db, "prepare"));
+        throw StorageError(describe(db, "prepare"), isFull(db));
     }
 }
 
@@ -53,7 +66,7 @@ bool SqliteStatement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    throw StorageError(describe(m_db, "step"));
+    throw StorageError(describe(m_db, "step"), isFull(m_db));
 }
 
 std::int64_t SqliteStatement::integer(int column) const
@@ -85,9 +98,10 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path &file, Sync sync)
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
         const std::string message = describe(m_db, "open " + file.string());
+        const bool full = isFull(m_db);
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw StorageError(message);
+        throw StorageError(message, full);
     }
     // Writers are serialised by the repository; the time-out only covers readers
     // meeting a checkpoint.
@@ -110,7 +124,7 @@ void SqliteDatabase::exec(std::string_view sql)
     if (sqlite3_exec(m_db, copy.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         std::string text = std::string("exec: ") + (message ? message : "failed");
         sqlite3_free(message);
-        throw StorageError(text);
+        throw StorageError(text, isFull(m_db));
     }
 }
 

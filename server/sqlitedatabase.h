@@ -18,7 +18,18 @@ namespace server {
 class StorageError : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    explicit StorageError(const std::string &what, bool diskFull = false)
+        : std::runtime_error(what)
+        , m_diskFull(diskFull)
+    {
+    }
+    // The disk (or the file size limit) had no room for what was written.
+    bool diskFull() const { return m_diskFull; }
+    // True for the errno values that mean "no room": ENOSPC, EDQUOT, EFBIG.
+    static bool isFullErrno(int error);
+
+private:
+    bool m_diskFull;
 };
 
 class SqliteStatement

@@ -3,7 +3,10 @@
 #include "serverconstants.h"
 
 #include <charconv>
+#include <clocale>
 #include <cstdio>
+#include <cwctype>
+#include <locale.h>
 
 namespace server {
 
@@ -77,6 +80,75 @@ bool isValidUtf8(std::string_view text)
         i += length;
     }
     return true;
+}
+
+// Decodes the UTF-8 sequence at text[i] (already known valid) into cp.
+static std::size_t decodeAt(std::string_view text, std::size_t i, std::uint32_t &cp)
+{
+    const std::size_t length = utf8SequenceLength(text, i);
+    if (length == 0) {
+        cp = static_cast<unsigned char>(text[i]);
+        return 1;
+    }
+    static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    cp = static_cast<unsigned char>(text[i]) & kLeadMask[length];
+    for (std::size_t k = 1; k < length; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    return length;
+}
+
+static void appendUtf8(std::string &out, std::uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The C.UTF-8 locale's case table, independent of the process locale; null where
+// the C library has none, and then only ASCII letters are folded.
+static locale_t caseLocale()
+{
+    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return locale;
+}
+
+std::string nameKey(std::string_view name)
+{
+    std::string key;
+    key.reserve(name.size());
+    const locale_t locale = caseLocale();
+    for (std::size_t i = 0; i < name.size();) {
+        std::uint32_t cp = 0;
+        i += decodeAt(name, i, cp);
+        if (cp >= 'a' && cp <= 'z') {
+            cp -= 'a' - 'A';
+        } else if (cp >= 0x80 && cp < 0x10000 && locale) {
+            const auto upper =
+                static_cast<std::uint32_t>(towupper_l(static_cast<wint_t>(cp), locale));
+            // One for one within the plane, as the Windows table maps.
+            if (upper < 0x10000 && upper >= 0x80)
+                cp = upper;
+        }
+        appendUtf8(key, cp);
+    }
+    return key;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return nameKey(a) == nameKey(b);
 }
 
 static bool isControl(unsigned char c)

@@ -15,6 +15,11 @@ bool isValidUtf8(std::string_view text);
 // A name of a folder or file: 1 to 255 characters, no "\", "/", control character,
 // not "." or "..".
 bool isValidName(std::string_view name);
+// The form in which names are compared: every character of the Basic Multilingual
+// Plane upper-cased one for one, as Windows servers compare names; the stored name
+// keeps the case it was given. Works on whole paths too ("\" stays).
+std::string nameKey(std::string_view name);
+bool sameName(std::string_view a, std::string_view b);
 // True when text holds no control character other than tab, CR and LF.
 bool isPrintableText(std::string_view text);
 // The names of a server path; "\" separates them, empty names are skipped, so

@@ -31,9 +31,11 @@ struct Ledger
     std::vector<std::vector<std::string>> pending = std::vector<std::vector<std::string>>(kFiles);
 };
 
-// Eight users check out, check in and get files of one shared folder for 20 seconds.
-// Afterwards every version's content must be what its author sent, and no request may
-// have failed other than the refusals that exclusive check-outs call for.
+// Eight clients check out, check in and get files of one shared folder for 20 seconds;
+// the first two share one user ID, as two sessions of one account do. Afterwards
+// every version's content must be what its author sent, every download must have
+// been one whole version, and no request may have failed other than the refusals
+// that exclusive check-outs call for.
 TEST(Load, EightClientsKeepEveryVersionIntact)
 {
     TempDir data;
@@ -77,7 +79,8 @@ TEST(Load, EightClientsKeepEveryVersionIntact)
     std::vector<std::thread> workers;
     for (int c = 0; c < kClients; ++c) {
         workers.emplace_back([&, c] {
-            const std::string user = "user" + std::to_string(c);
+            const std::string user = "user" + std::to_string(c == 1 ? 0 : c);
+            const bool sharedId = c <= 1;
             SoapClient client(server.port());
             if (client.logon(user) != user) {
                 fail(user + ": logon");
@@ -118,6 +121,13 @@ TEST(Load, EightClientsKeepEveryVersionIntact)
                     ledger.pending[static_cast<std::size_t>(file)].push_back(content);
                 }
                 const Reply in = client.checkin(user, path, content);
+                // The other session of a shared ID may have checked the file in first,
+                // which ends the check-out both of them had.
+                if (sharedId && in.status == 500 &&
+                    faultString(in.body).find("not checked out") != std::string::npos) {
+                    ++refusals;
+                    continue;
+                }
                 if (in.status != 200) {
                     fail(user + ": Checkin " + path + ": " + faultString(in.body));
                     continue;

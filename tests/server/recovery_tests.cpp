@@ -152,8 +152,8 @@ TEST_P(DamagedPartFile, RefusesTheNextChunkAndDropsTheUpload)
     ASSERT_TRUE(std::filesystem::exists(partFile(data.path(), fileId)));
     GetParam().damage(partFile(data.path(), fileId));
 
-    const Reply next = client.uploadChunk("Checkin", checkinHead(), fileId,
-                                          content.substr(120000, 120000), false);
+    const Reply next =
+        client.uploadChunk("Checkin", checkinHead(), fileId, content.substr(120000, 120000), false);
     EXPECT_EQ(next.status, 500);
     EXPECT_NE(faultString(next.body).find("upload must be started again"), std::string::npos)
         << faultString(next.body);
@@ -167,16 +167,16 @@ TEST_P(DamagedPartFile, RefusesTheNextChunkAndDropsTheUpload)
     EXPECT_TRUE(std::filesystem::is_empty(data.path() / "uploads"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Recovery, DamagedPartFile,
-    testing::Values(DamageRow{"Deleted", [](const std::filesystem::path &part) {
-                                  std::filesystem::remove(part);
-                              }},
-                    DamageRow{"CutShort",
-                              [](const std::filesystem::path &part) {
-                                  std::filesystem::resize_file(part, 1000);
-                              }}),
-    [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Recovery, DamagedPartFile,
+                         testing::Values(DamageRow{"Deleted",
+                                                   [](const std::filesystem::path &part) {
+                                                       std::filesystem::remove(part);
+                                                   }},
+                                         DamageRow{"CutShort",
+                                                   [](const std::filesystem::path &part) {
+                                                       std::filesystem::resize_file(part, 1000);
+                                                   }}),
+                         [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
 
 // A part file that went missing while the service was down: the session is dropped
 // at start, so the chunk is refused rather than written after a hole.
@@ -220,17 +220,17 @@ TEST(Recovery, RepeatedChunkGetsTheSameAnswerAgain)
     const Reply first =
         client.uploadChunk("Checkin", checkinHead(), "", content.substr(0, 120000), false);
     const std::string id1 = value(first.body, "CheckinResponse/CheckinResult").value_or("");
-    const Reply second = client.uploadChunk("Checkin", checkinHead(), id1,
-                                            content.substr(120000, 120000), false);
+    const Reply second =
+        client.uploadChunk("Checkin", checkinHead(), id1, content.substr(120000, 120000), false);
     ASSERT_EQ(second.status, 200);
-    const Reply repeated = client.uploadChunk("Checkin", checkinHead(), id1,
-                                              content.substr(120000, 120000), false);
+    const Reply repeated =
+        client.uploadChunk("Checkin", checkinHead(), id1, content.substr(120000, 120000), false);
     EXPECT_EQ(repeated.status, 200) << faultString(repeated.body);
     EXPECT_EQ(value(repeated.body, "CheckinResponse/CheckinResult"),
               value(second.body, "CheckinResponse/CheckinResult"));
     // Other bytes under the same FileID are not a repeat.
-    const Reply different = client.uploadChunk("Checkin", checkinHead(), id1,
-                                               content.substr(0, 120000), false);
+    const Reply different =
+        client.uploadChunk("Checkin", checkinHead(), id1, content.substr(0, 120000), false);
     EXPECT_EQ(different.status, 500);
     const std::string id2 = value(second.body, "CheckinResponse/CheckinResult").value_or("");
     const Reply last =

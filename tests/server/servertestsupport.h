@@ -117,9 +117,8 @@ public:
                   const std::string &comment = "c", std::size_t chunkBytes = 120000);
     // One upload chunk as the client sends it: head elements, then UpdateTime, Comment,
     // FileID, Data and bLast.
-    Reply uploadChunk(const std::string &operation, const Elements &head,
-                      const std::string &fileId, const std::string &piece, bool last,
-                      const std::string &comment = "c");
+    Reply uploadChunk(const std::string &operation, const Elements &head, const std::string &fileId,
+                      const std::string &piece, bool last, const std::string &comment = "c");
     // Downloads a version chunk by chunk until Size 0; nullopt on any failure.
     std::optional<std::string> getFile(const std::string &user, const std::string &path,
                                        int version = -1);

@@ -82,8 +82,8 @@ TEST(Splice, TwoDownloadsOfOneUserIdNeverMixTwoVersions)
     });
     for (std::thread &thread : threads)
         thread.join();
-    std::cout << "downloads " << downloads << ", spliced " << spliced << ", check-ins "
-              << checkins << "\n";
+    std::cout << "downloads " << downloads << ", spliced " << spliced << ", check-ins " << checkins
+              << "\n";
     EXPECT_EQ(spliced.load(), 0);
     EXPECT_EQ(failed.load(), 0);
     EXPECT_GT(checkins.load(), 10);
