@@ -1,10 +1,10 @@
 #include "views/common/languagemodule.h"
 
+#include <engine/stringtable.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QRegularExpression>
 #include <QResource>
 #include <QUiLoader>
 #include <QWidget>
@@ -15,47 +15,15 @@ namespace views {
 
 static const QString kMapRoot = QStringLiteral("/zem");
 
+// The rules live in the engine, so the command-line client picks the same module.
 int codePageForLocale(const QString &localeName)
 {
-    // "ja_JP.UTF-8@euro" -> "ja_JP"; QLocale understands both "_" and "-".
-    QString name = localeName;
-    const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[.@]")));
-    if (cut >= 0)
-        name.truncate(cut);
-    if (name.isEmpty() || name == QLatin1String("C") || name == QLatin1String("POSIX"))
-        return kEnglishCodePage;
-    const QLocale locale(name);
-    switch (locale.language()) {
-    case QLocale::Japanese:
-        return 932;
-    case QLocale::Korean:
-        return 949;
-    case QLocale::Chinese: {
-        const auto territory = locale.territory();
-        const bool traditional = locale.script() == QLocale::TraditionalHanScript ||
-                                 territory == QLocale::Taiwan || territory == QLocale::HongKong ||
-                                 territory == QLocale::Macao;
-        return traditional ? 950 : 936;
-    }
-    default:
-        return kEnglishCodePage;
-    }
+    return engine::codePageForLocale(localeName.toStdString());
 }
 
 int currentCodePage()
 {
-    const QByteArray forced = qgetenv("RAVELIND_CODEPAGE");
-    bool ok = false;
-    const int number = forced.trimmed().toInt(&ok);
-    if (ok && number > 0)
-        return number;
-    // The C library's order: LC_ALL wins over LC_MESSAGES, which wins over LANG.
-    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray value = qgetenv(variable);
-        if (!value.isEmpty())
-            return codePageForLocale(QString::fromLocal8Bit(value));
-    }
-    return kEnglishCodePage;
+    return engine::currentCodePage();
 }
 
 QStringList moduleSearchDirs(const QString &executableDir)
