@@ -249,11 +249,6 @@ std::string StringTable::text(int id) const
     return gap;
 }
 
-std::string StringTable::format(int id, std::span<const std::string> args) const
-{
-    return formatText(text(id), args);
-}
-
 // Windows error number -> string number of its text.
 static constexpr std::array<std::pair<std::uint32_t, int>, 15> kErrorTexts{{
     {platform::err::FileNotFound, 3102},
@@ -299,6 +294,26 @@ std::string errorText(const StringTable &table, platform::ResultCode rc)
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(rc));
     return table.format(kUnknownErrorText, {std::string(hex)});
+}
+
+std::string StringTable::format(int id, std::span<const std::string> args) const
+{
+    return formatText(text(id), args);
+}
+
+std::string StringTable::formatEntry(const LogEntry &entry) const
+{
+    if (entry.messageId == kErrorTextMessage)
+        return errorText(*this, entry.code);
+    std::vector<std::string> args;
+    args.reserve(entry.arguments.size());
+    for (const LogArgument &argument : entry.arguments) {
+        if (argument.type == LogArgument::Type::CodeText)
+            args.push_back(errorText(*this, static_cast<platform::ResultCode>(argument.number)));
+        else
+            args.push_back(argument.toString());
+    }
+    return format(entry.messageId, args);
 }
 
 } // namespace engine

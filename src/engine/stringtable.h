@@ -10,6 +10,8 @@
 // File format: "number<TAB>text" a line, UTF-8; "\n", "\t" and "\\" are escapes; empty lines
 // and lines starting with "#" are skipped.
 
+#include "engine/operations/logentry.h"
+
 #include <platform/resultcode.h>
 
 #include <filesystem>
@@ -85,6 +87,11 @@ public:
     {
         return format(id, std::span<const std::string>(args.begin(), args.size()));
     }
+
+    // The line of a run's log entry as the message pane shows it: its string with the
+    // arguments in place, a code's text worded as errorText() words it, and for an entry that
+    // is only an error (kErrorTextMessage) that error's text.
+    std::string formatEntry(const LogEntry &entry) const;
 
 private:
     std::map<int, std::string> m_strings;

@@ -1,3 +1,4 @@
+#include <engine/engineconstants.h>
 #include <engine/stringtable.h>
 
 #include <gtest/gtest.h>
@@ -320,6 +321,98 @@ TEST(ErrorText, ModuleWordingThenLibraryTextThenNumber)
     EXPECT_EQ(engine::errorStringId(static_cast<platform::ResultCode>(0x800C0005u)), std::nullopt);
     EXPECT_EQ(engine::errorStringId(platform::fromWin32(platform::err::InternetCannotConnect)),
               std::nullopt);
+}
+
+} // namespace
+
+namespace {
+
+TEST(FormatEntry, WordsCodesAsTheModuleDoes)
+{
+    engine::StringTable table;
+    std::string error;
+    ASSERT_TRUE(engine::StringTable::parse("2043\t%1 could not be fetched: %2\n"
+                                           "2045\tThe file list failed (error %1).\n"
+                                           "2051\t%1 failed (%2 of %3).\n"
+                                           "3123\tCancelled by you.\n"
+                                           "3105\tNo access here.\n",
+                                           table, error));
+    using engine::LogArgument;
+    const platform::ResultCode denied = platform::fromWin32(platform::err::AccessDenied);
+
+    engine::LogEntry fetch{engine::LogKind::Failure,
+                           2043,
+                           {LogArgument::ofText("/w/a.txt"), LogArgument::ofCodeText(denied)},
+                           denied};
+    EXPECT_EQ(table.formatEntry(fetch), "/w/a.txt could not be fetched: No access here.");
+
+    engine::LogEntry list{engine::LogKind::Failure, 2045, {LogArgument::ofCode(denied)}, denied};
+    EXPECT_EQ(table.formatEntry(list), "The file list failed (error 0x80070005).");
+
+    engine::LogEntry numbers{
+        engine::LogKind::Failure,
+        2051,
+        {LogArgument::ofText("x"), LogArgument::ofNumber(3), LogArgument::ofNumber(-1)},
+        denied};
+    EXPECT_EQ(table.formatEntry(numbers), "x failed (3 of -1).");
+
+    engine::LogEntry cancelled{
+        engine::LogKind::Failure, engine::kErrorTextMessage, {}, platform::kCancelled};
+    EXPECT_EQ(table.formatEntry(cancelled), "Cancelled by you.");
+}
+
+// Every line a run can log has its wording in the shipped English module, so neither the
+// window nor the command-line client ever shows a "#2044" gap.
+TEST(ShippedStringTable, HoldsEveryOperationLine)
+{
+    std::string error;
+    const auto table = engine::StringTable::load(
+        std::filesystem::path(RAVELIND_SOURCE_DIR) / "resources" / "437" / "strings.txt", error);
+    ASSERT_TRUE(table) << error;
+    namespace msg = engine::msg;
+    for (const int id : {msg::kTitleGetVersion,
+                         msg::kTitleGet,
+                         msg::kTitleCheckOut,
+                         msg::kTitleUndoCheckOut,
+                         msg::kTitleCheckIn,
+                         msg::kTitleMoveFolder,
+                         msg::kTitleMoveFiles,
+                         msg::kStatusCheckingOut,
+                         msg::kStatusWritingLocal,
+                         msg::kStatusMovingFiles,
+                         msg::kGetFailed,
+                         msg::kGot,
+                         msg::kFileListFailed,
+                         msg::kFileListRefused,
+                         msg::kCheckOutFailed,
+                         msg::kCheckedOut,
+                         msg::kUndoFailed,
+                         msg::kUndone,
+                         msg::kCheckOutFailedInWalk,
+                         msg::kUndoFailedInWalk,
+                         msg::kCheckInFailed,
+                         msg::kCheckedIn,
+                         msg::kCheckInFailedInWalk,
+                         msg::kMoveFileFailed,
+                         msg::kFileMoved,
+                         msg::kMoveFolderFailed,
+                         msg::kFolderMoved,
+                         msg::kAddFailed,
+                         msg::kAdded,
+                         msg::kCreateFolderFailed,
+                         msg::kFolderCreated,
+                         msg::kKeptCheckedOut,
+                         msg::kCountFailed,
+                         msg::kWalkStopped,
+                         msg::kLinkNotFollowed,
+                         msg::kFolderListFailed,
+                         msg::kUnsafeName,
+                         msg::kAddUnreadable,
+                         2032,
+                         2033,
+                         2034,
+                         2035})
+        EXPECT_TRUE(table->hasText(id)) << "string " << id << " is missing";
 }
 
 } // namespace
