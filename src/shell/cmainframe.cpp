@@ -5,6 +5,7 @@
 #include "shell/optionsdialog.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
+#include "shell/tipsdialog.h"
 #include "shell/toolargumentdialog.h"
 #include "shell/toollauncher.h"
 #include "shell/toolsdialog.h"
@@ -130,6 +131,7 @@ void CMainFrame::buildMenus()
         ->setShortcut(QKeySequence::keyBindings(QKeySequence::HelpContents)
                           .value(0, QKeySequence(Qt::Key_F1)));
     connect(action(cmd::About), &QAction::triggered, this, &CMainFrame::about);
+    connect(makeAction(cmd::TipOfTheDay), &QAction::triggered, this, &CMainFrame::tipOfTheDay);
     connect(makeAction(cmd::ExportProfiles), &QAction::triggered, this,
             &CMainFrame::exportProfiles);
     connect(makeAction(cmd::ImportProfiles), &QAction::triggered, this,
@@ -199,6 +201,7 @@ void CMainFrame::buildMenus()
 
     QMenu *help = menuBar()->addMenu(module.text(str::MenuHelp));
     help->addAction(action(cmd::HelpContents));
+    help->addAction(action(cmd::TipOfTheDay));
     help->addSeparator();
     help->addAction(action(cmd::About));
 }
@@ -494,6 +497,12 @@ QMdiSubWindow *CMainFrame::newBrowseWindow()
 void CMainFrame::about()
 {
     AboutDialog dialog(m_app.module(), m_app.identity(), this);
+    dialog.exec();
+}
+
+void CMainFrame::tipOfTheDay()
+{
+    TipsDialog dialog(m_app.module(), m_app.settings(), m_app.tipsFile(), this);
     dialog.exec();
 }
 

@@ -72,6 +72,8 @@ public:
     // Application commands.
     QMdiSubWindow *newBrowseWindow();
     void about();
+    // Shows the tips dialog, modal.
+    void tipOfTheDay();
     void helpContents();
     void options();
     void serverProfiles();

@@ -2,6 +2,7 @@
 
 #include "shell/cmainframe.h"
 #include "shell/shellconstants.h"
+#include "shell/tipsdialog.h"
 
 #include <config/profilestore.h>
 #include <config/settings.h>
@@ -20,7 +21,8 @@
 namespace shell {
 
 CZemApp::CZemApp(StartOptions options)
-    : m_options(std::move(options))
+    : tipOfTheDay([](CMainFrame &frame) { frame.tipOfTheDay(); })
+    , m_options(std::move(options))
 {
 }
 
@@ -141,6 +143,13 @@ void CZemApp::exit()
                          .toLocal8Bit()
                          .constData());
     }
+}
+
+std::filesystem::path CZemApp::tipsFile() const
+{
+    QStringList dirs = m_moduleDirs;
+    dirs.append(QDir::currentPath());
+    return findTipsFile(m_module ? m_module->codePage() : views::kEnglishCodePage, dirs);
 }
 
 QString CZemApp::helpFile(QStringList *searched) const

@@ -72,7 +72,10 @@ public:
     // module is looked for that has it; empty when it is not installed. `searched` lists the
     // places looked at.
     QString helpFile(QStringList *searched = nullptr) const;
-    // Set by the tips dialog's code: shows the tip of the day. Unset, no tip is shown.
+    // The tips file of the module's code page: beside the module, else in the current folder.
+    std::filesystem::path tipsFile() const;
+    // Shows the tip of the day at start-up (by default the main frame's tips dialog).
+    // Unset, no tip is shown.
     std::function<void(CMainFrame &)> tipOfTheDay;
 
 private:

@@ -29,6 +29,9 @@ inline constexpr int WindowCloseAll = 57652;
 
 // Strings of the language module.
 namespace str {
+inline constexpr int TipsHeading = 106;
+inline constexpr int TipsFileMissing = 109;
+inline constexpr int TipsPositionFailed = 110;
 inline constexpr int AppTitle = 128;
 inline constexpr int PaneUser = 131;
 inline constexpr int PaneWorkFolder = 132;
@@ -84,12 +87,14 @@ inline constexpr int AboutVersion = 3080;
 inline constexpr int OptionsNotSaved = 3090;
 inline constexpr int OptionsGetFolderTitle = 3091;
 inline constexpr int OptionsLogFolderTitle = 3092;
+inline constexpr int TipsNone = 3095;
 inline constexpr int Ready = 57345;
 } // namespace str
 
 // Dialog forms of the language module.
 namespace form {
 inline constexpr int About = 100;
+inline constexpr int Tips = 103;
 inline constexpr int ProfileList = 172;
 inline constexpr int Tools = 175;
 inline constexpr int ToolArgument = 178;

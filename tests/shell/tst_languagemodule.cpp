@@ -8,6 +8,7 @@
 #include "shell/profileeditdialog.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
+#include "shell/tipsdialog.h"
 #include "shell/toolargumentdialog.h"
 #include "shell/toolsdialog.h"
 
@@ -238,6 +239,8 @@ void TestLanguageModule::everyDialogFindsItsControls()
                                                           started.frame().smallImages(), nullptr));
     dialogs.push_back(
         std::make_unique<OptionsDialog>(module, app.settings(), app.profiles(), nullptr));
+    dialogs.push_back(
+        std::make_unique<TipsDialog>(module, app.settings(), app.tipsFile(), nullptr));
     for (const auto &dialog : dialogs) {
         const QByteArray which = QByteArray::number(dialog->formId());
         QVERIFY2(dialog->loadError().isEmpty(), which.constData());
