@@ -13,6 +13,7 @@
 #include <iostream>
 #include <pthread.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -85,13 +86,17 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // The store holds what users check in and, in the users file, passwords: every
+    // folder and file the service makes is its own user's only.
+    ::umask(077);
 
     std::unique_ptr<server::Repository> repository;
     bool seeded = false;
     try {
         const char *crashPoint = std::getenv("RAVELIND_SERVER_CRASH_AT");
         repository = std::make_unique<server::Repository>(server::Repository::Settings{
-            options.dataDir, options.uploadTimeoutSeconds, crashPoint ? crashPoint : ""});
+            options.dataDir, options.uploadTimeoutSeconds, crashPoint ? crashPoint : "",
+            options.maxUploadBytes, options.maxPendingBytes});
         if (options.seedDemo && repository->isEmpty()) {
             if (!server::DemoSeed::seed(*repository, osUserName(), error)) {
                 std::cerr << "ravelind-server: the demo repository is incomplete: " << error

@@ -14,6 +14,7 @@
 #include <iostream>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace server {
@@ -480,22 +481,116 @@ struct Repository::Session
     std::int64_t prevBytes = 0; // where the last accepted chunk began
 };
 
-Repository::Repository(Settings settings)
-    : m_settings(std::move(settings))
-    , m_blobs(m_settings.dataDir / "blobs")
+// Room kept aside in <data>/reserve so that the store can still open, drop uploads and
+// commit small changes on a disk that something else has filled.
+static constexpr off_t kReserveBytes = 2 * 1024 * 1024;
+
+// Makes dir (and its parents) when missing; a folder made here is for this user only.
+static void makeFolder(const std::filesystem::path &dir)
 {
     std::error_code ec;
-    std::filesystem::create_directories(m_settings.dataDir / "uploads", ec);
+    if (std::filesystem::is_directory(dir, ec))
+        return;
+    std::filesystem::create_directories(dir, ec);
+    if (!ec)
+        std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, ec);
     if (ec)
-        throw StorageError("cannot make " + (m_settings.dataDir / "uploads").string() + ": " +
-                           ec.message());
+        throw StorageError("cannot make " + dir.string() + ": " + ec.message(),
+                           StorageError::isFullErrno(ec.value()));
+}
+
+Repository::Repository(Settings settings)
+    : m_settings(std::move(settings))
+    , m_blobs((makeFolder(m_settings.dataDir), m_settings.dataDir / "blobs"))
+{
+    makeFolder(m_settings.dataDir / "uploads");
+    makeFolder(m_blobs.root());
+    // SQLite gives its -wal and -shm files the mode of the database file.
+    const std::filesystem::path dbFile = m_settings.dataDir / "ravelind.db";
+    if (const int fd = ::open(dbFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600); fd >= 0)
+        ::close(fd);
+    try {
+        open();
+    } catch (const StorageError &e) {
+        if (!e.diskFull() && freeBytes() >= kReserveBytes)
+            throw;
+        // No room even to open the store: give it the reserve and whatever abandoned
+        // uploads hold, then try once more.
+        std::cerr << "ravelind-server: the disk is full (" << e.what()
+                  << "); freeing the reserve and abandoned uploads" << std::endl;
+        releaseReserve();
+        dropStalePartFiles();
+        m_sessionDb.reset();
+        m_pool.reset();
+        open();
+    }
+    recover();
+    try {
+        dropExpiredUploads();
+    } catch (const StorageError &e) {
+        std::cerr << "ravelind-server: " << e.what() << std::endl;
+    }
+    keepReserve();
+}
+
+void Repository::open()
+{
     m_pool = std::make_unique<ConnectionPool>(m_settings.dataDir / "ravelind.db");
     auto db = m_pool->acquire();
     db->exec(kSchema);
     migrate(*db);
     m_sessionDb = std::make_unique<SqliteDatabase>(m_settings.dataDir / "ravelind.db",
                                                    SqliteDatabase::Sync::Normal);
-    recover();
+}
+
+void Repository::releaseReserve()
+{
+    std::error_code ec;
+    if (std::filesystem::remove(m_settings.dataDir / "reserve", ec))
+        std::cerr << "ravelind-server: the disk is full; the reserve was released" << std::endl;
+}
+
+void Repository::keepReserve()
+{
+    const std::filesystem::path file = m_settings.dataDir / "reserve";
+    if (partSize(file) == kReserveBytes)
+        return;
+    // Only when there is ample room again, so the reserve never causes a failure.
+    if (freeBytes() < 4 * kReserveBytes)
+        return;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const bool made = ::posix_fallocate(fd, 0, kReserveBytes) == 0;
+    ::close(fd);
+    if (!made) {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+    }
+}
+
+std::int64_t Repository::freeBytes() const
+{
+    struct statvfs status
+    {
+    };
+    if (::statvfs(m_settings.dataDir.c_str(), &status) != 0)
+        return INT64_MAX;
+    return static_cast<std::int64_t>(status.f_bavail) * static_cast<std::int64_t>(status.f_frsize);
+}
+
+// Without the store, an upload is known to be abandoned by its part file's age alone.
+void Repository::dropStalePartFiles()
+{
+    const auto limit = std::filesystem::file_time_type::clock::now() -
+                       std::chrono::seconds(m_settings.uploadTimeoutSeconds);
+    std::error_code ec;
+    for (const auto &entry :
+         std::filesystem::directory_iterator(m_settings.dataDir / "uploads", ec)) {
+        if (entry.last_write_time(ec) < limit)
+            std::filesystem::remove(entry.path(), ec);
+    }
 }
 
 Repository::~Repository() = default;
@@ -1265,6 +1360,7 @@ void Repository::dropExpiredUploads()
     for (const std::string &token : tokens)
         dropSessionLocked(db, token);
     db.prepare("DELETE FROM finished_uploads WHERE touched < ?1").bind(1, limit).run();
+    keepReserve();
 }
 
 static std::string canonicalPath(std::string_view path)
@@ -1298,6 +1394,9 @@ Outcome Repository::answerFinished(SqliteDatabase &db, const Caller &caller,
     return {};
 }
 
+// Free room that uploads leave to the store and to everything else on the disk.
+static constexpr std::int64_t kUploadFloorBytes = 4 * 1024 * 1024;
+
 Outcome Repository::checkRoom(SqliteDatabase &db, const Session &session, std::size_t adding)
 {
     const auto size = static_cast<std::int64_t>(adding);
@@ -1310,6 +1409,11 @@ Outcome Repository::checkRoom(SqliteDatabase &db, const Session &session, std::s
     s.step();
     if (s.integer(0) + size > m_settings.maxPendingBytes) {
         return refuse("The service holds too many unfinished uploads; try again later.");
+    }
+    // Uploads never take the last of the disk: the store needs it to commit.
+    if (freeBytes() - size < kUploadFloorBytes) {
+        dropSessionLocked(db, session.token);
+        return refuse("The service's disk is nearly full; the upload was dropped.");
     }
     return {};
 }

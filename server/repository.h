@@ -158,8 +158,12 @@ public:
     Outcome checkOut(const Caller &caller, std::string_view path, const std::string &localPath);
     Outcome cancelCheckOut(const Caller &caller, std::string_view path);
 
-    // Drops upload sessions that have been idle longer than the time-out.
+    // Drops upload sessions that have been idle longer than the time-out, and makes the
+    // disk reserve again when there is room.
     void dropExpiredUploads();
+    // Gives the store the room kept aside for it; called when a write found the disk
+    // full. Thread-safe.
+    void releaseReserve();
     // True when the tree holds nothing but the root.
     bool isEmpty();
 
@@ -176,6 +180,10 @@ private:
     void dropSession(const std::string &token);
     void dropSessionLocked(SqliteDatabase &db, const std::string &token);
     void migrate(SqliteDatabase &db);
+    void open();
+    void keepReserve();
+    void dropStalePartFiles();
+    std::int64_t freeBytes() const;
     void collectGarbage(SqliteDatabase &db, const std::vector<std::string> &hashes);
     std::filesystem::path uploadFile(const std::string &token) const;
     void recover();

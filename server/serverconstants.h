@@ -48,6 +48,10 @@ inline constexpr std::size_t kDefaultChunkBytes = 1024u * 1024u;
 inline constexpr std::size_t kStringPieceBytes = 120000;
 // An upload session that has seen no chunk for this long is dropped with its data.
 inline constexpr std::int64_t kDefaultUploadTimeoutSeconds = 30 * 60;
+// Without --user anyone may upload, so an upload that never ends must not fill the
+// disk: one upload may hold 2 GiB, all unfinished ones together 4 GiB.
+inline constexpr std::int64_t kDefaultMaxUploadBytes = 2ll * 1024 * 1024 * 1024;
+inline constexpr std::int64_t kDefaultMaxPendingBytes = 4ll * 1024 * 1024 * 1024;
 // Enough workers that eight keep-alive clients plus a GUI never queue behind each other.
 inline constexpr std::size_t kWorkerThreads = 32;
 inline constexpr std::size_t kMaxNameCharacters = 255;

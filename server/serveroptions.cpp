@@ -9,13 +9,16 @@ const char *ServerOptions::usage()
 {
     return "usage: ravelind-server --data DIR [--port N] [--bind ADDR] [--user NAME:PASSWORD]...\n"
            "                       [--tls-cert FILE --tls-key FILE] [--chunk-size BYTES]\n"
-           "                       [--upload-timeout SECONDS] [--seed-demo]\n";
+           "                       [--upload-timeout SECONDS] [--max-upload-size BYTES]\n"
+           "                       [--max-pending-uploads BYTES] [--seed-demo]\n";
 }
 
 bool ServerOptions::parse(const std::vector<std::string> &arguments, std::string &error)
 {
     chunkBytes = constants::kDefaultChunkBytes;
     uploadTimeoutSeconds = constants::kDefaultUploadTimeoutSeconds;
+    maxUploadBytes = constants::kDefaultMaxUploadBytes;
+    maxPendingBytes = constants::kDefaultMaxPendingBytes;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string &option = arguments[i];
         if (option == "--seed-demo") {
@@ -63,6 +66,12 @@ bool ServerOptions::parse(const std::vector<std::string> &arguments, std::string
                 return false;
             }
             uploadTimeoutSeconds = number;
+        } else if (option == "--max-upload-size" || option == "--max-pending-uploads") {
+            if (!parseInt(value, number) || number < 1) {
+                error = option + " needs a positive number of bytes";
+                return false;
+            }
+            (option == "--max-upload-size" ? maxUploadBytes : maxPendingBytes) = number;
         } else {
             error = "unknown option: " + option;
             return false;

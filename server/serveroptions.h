@@ -19,6 +19,8 @@ struct ServerOptions
     std::string tlsKey;
     std::size_t chunkBytes = 0;
     std::int64_t uploadTimeoutSeconds = 0;
+    std::int64_t maxUploadBytes = 0;
+    std::int64_t maxPendingBytes = 0;
     bool seedDemo = false;
 
     // False with a reason for a command line that cannot be run.

@@ -354,6 +354,11 @@ HttpReply SoapService::handle(std::string_view soapAction, std::string_view body
         return clientFault(e.what());
     } catch (const StorageError &e) {
         std::cerr << "ravelind-server: " << request.operation() << ": " << e.what() << std::endl;
+        if (e.diskFull()) {
+            m_repository.releaseReserve();
+            return HttpReply{500, SoapReply::fault("Server", "The service's disk is full; the "
+                                                             "request was not carried out.")};
+        }
         return HttpReply{500, SoapReply::fault("Server", "The service could not complete the "
                                                          "request: its store failed.")};
     }

@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <fstream>
+#include <set>
+#include <sys/stat.h>
 
 using namespace servertest;
 
@@ -38,6 +40,43 @@ TEST(Lifecycle, AnUnusableDataFolderStopsStartUp)
     ServerProcess server;
     EXPECT_FALSE(server.start(data.path() / "file"));
     EXPECT_EQ(server.stop(), 1);
+}
+
+// The store holds everyone's files: whatever umask the service was started with,
+// nothing in its data folder is readable by other local users.
+TEST(Lifecycle, DataFolderAndEveryFileInItAreTheUsersOnly)
+{
+    TempDir parent;
+    const std::filesystem::path data = parent.path() / "store";
+    const mode_t previous = ::umask(022);
+    ServerProcess server;
+    const bool started = server.start(data);
+    ::umask(previous);
+    ASSERT_TRUE(started);
+    SoapClient client(server.port());
+    ASSERT_EQ(client.logon("alice"), "alice");
+    ASSERT_EQ(client.addFile("alice", "", "f.txt", "content").status, 200);
+    ASSERT_EQ(client
+                  .uploadChunk("AddFile",
+                               {{"UserID", "alice"}, {"SelectPath", ""}, {"AddFileName", "g.txt"}},
+                               "", "part", false)
+                  .status,
+              200);
+    std::vector<std::filesystem::path> everything{data};
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(data))
+        everything.push_back(entry.path());
+    std::set<std::string> seen;
+    for (const std::filesystem::path &path : everything) {
+        const auto perms = std::filesystem::status(path).permissions();
+        const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+        EXPECT_EQ(perms & others, std::filesystem::perms::none) << path;
+        seen.insert(path.extension().string());
+    }
+    // The database with its -wal and -shm, a blob and a part file were all looked at.
+    EXPECT_TRUE(seen.contains(".db") && seen.contains(".db-wal") && seen.contains(".db-shm") &&
+                seen.contains(".part"));
+    client.disconnect();
+    EXPECT_EQ(server.stop(), 0);
 }
 
 TEST(Lifecycle, RestartKeepsTreeVersionsCheckOutsUsersAndUploads)
