@@ -133,6 +133,9 @@ std::optional<CallResult> FakeService::enter(const std::string &operation,
         return it->second;
     if (auto it = m_failOperation.find({operation, nth}); it != m_failOperation.end())
         return it->second;
+    // As the real client does: once the run is cancelled, no request goes out.
+    if (m_cancel != nullptr && m_cancel->load())
+        return code(platform::kCancelled);
     return std::nullopt;
 }
 

@@ -252,3 +252,225 @@ TEST_F(GetFilesTest, LocalFolderThatCannotBeMadeEndsBeforeAnyCall)
 }
 
 } // namespace
+
+namespace {
+
+// Root: r1.txt; Root\A: a1.txt, a2.txt; Root\A\Deep: d.txt; Root\B (empty); Root\C: c.txt.
+class GetFolderTest : public enginetest::EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        service.addFile("Root", "r1.txt", "r1");
+        service.addFile("Root\\A", "a1.txt", "a1");
+        service.addFile("Root\\A", "a2.txt", "a2");
+        service.addFile("Root\\A\\Deep", "d.txt", "d");
+        service.addFolder("Root\\B");
+        service.addFile("Root\\C", "c.txt", "c");
+    }
+    engine::OperationRequest walk(bool recursive = true) const
+    {
+        engine::OperationRequest r = request(OperationKind::GetFolder);
+        r.recursive = recursive;
+        return r;
+    }
+    std::string got(const std::string &rel) const { return "S 2044 " + local(rel).string(); }
+};
+
+const std::vector<std::string> kWholeWalk = {
+    "GetItemCount Root",           "GetFileList Root",
+    "GetFile Root\\r1.txt -1",     "GetFolderList Root",
+    "GetFileList Root\\A",         "GetFile Root\\A\\a1.txt -1",
+    "GetFile Root\\A\\a2.txt -1",  "GetFolderList Root\\A",
+    "GetFileList Root\\A\\Deep",   "GetFile Root\\A\\Deep\\d.txt -1",
+    "GetFolderList Root\\A\\Deep", "GetFileList Root\\B",
+    "GetFolderList Root\\B",       "GetFileList Root\\C",
+    "GetFile Root\\C\\c.txt -1",   "GetFolderList Root\\C"};
+
+TEST_F(GetFolderTest, FilesBeforeSubfoldersDepthFirst)
+{
+    EXPECT_EQ(run(walk()), 0);
+    EXPECT_EQ(service.calls(), kWholeWalk);
+    EXPECT_EQ(reporter.events.front(), "total 5");
+    EXPECT_EQ(reporter.steps, 5);
+    EXPECT_EQ(fileText(local("A/Deep/d.txt")), "d");
+    EXPECT_TRUE(fs::is_directory(local("B")));
+    EXPECT_TRUE(engine::isReadOnly(local("C/c.txt")));
+    EXPECT_EQ(reporter.lines().size(), 5u);
+}
+
+TEST_F(GetFolderTest, WithoutSubfoldersOnlyTheFolderItself)
+{
+    EXPECT_EQ(run(walk(false)), 0);
+    EXPECT_EQ(service.calls(), (std::vector<std::string>{"GetItemCount Root", "GetFileList Root",
+                                                         "GetFile Root\\r1.txt -1"}));
+    EXPECT_FALSE(fs::exists(local("A")));
+}
+
+TEST_F(GetFolderTest, EmptyFolderSetsTotalZeroAndSaysNothing)
+{
+    engine::OperationRequest r = walk(false);
+    r.serverPath = "Root\\B";
+    EXPECT_EQ(run(r), 0);
+    EXPECT_EQ(reporter.events, std::vector<std::string>{"total 0"});
+}
+
+// A failed file, even the last of a folder, no longer ends the walk.
+TEST_F(GetFolderTest, WalkGoesOnAfterTheLastFileOfAFolderFailed)
+{
+    service.failOperation("GetFile", 3, FakeService::code(platform::fromWin32(12031)));
+    EXPECT_EQ(run(walk()), platform::fromWin32(12031));
+    EXPECT_EQ(service.calls(), kWholeWalk);
+    EXPECT_EQ(reporter.lines()[2],
+              "F 2043 " + local("A/a2.txt").string() + "|" + codeText(platform::fromWin32(12031)));
+    EXPECT_EQ(fileText(local("C/c.txt")), "c");
+}
+
+struct CountCase
+{
+    const char *name;
+    protocol::CallResult answer;
+};
+
+class GetFolderCount : public GetFolderTest, public ::testing::WithParamInterface<CountCase>
+{
+};
+
+TEST_P(GetFolderCount, FailedItemCountIsLogged)
+{
+    service.failOperation("GetItemCount", 1, GetParam().answer);
+    EXPECT_LT(run(walk()), 0);
+    EXPECT_EQ(service.calls(), std::vector<std::string>{"GetItemCount Root"});
+    const std::string reason =
+        GetParam().answer.code < 0 ? codeText(GetParam().answer.code) : GetParam().answer.errorText;
+    EXPECT_EQ(reporter.lines(), std::vector<std::string>{"F 2066 Root|" + reason});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, GetFolderCount,
+    ::testing::Values(CountCase{"Code", FakeService::code(platform::fromWin32(12002))},
+                      CountCase{"Message", FakeService::message("No such folder.")}),
+    enginetest::caseName);
+
+TEST_F(GetFolderTest, RefusedFileListIsLoggedAndTheWalkGoesOn)
+{
+    service.failOperation("GetFileList", 2, FakeService::message("Private folder."));
+    EXPECT_LT(run(walk()), 0);
+    EXPECT_EQ(reporter.lines()[1], "F 2046 Private folder.");
+    EXPECT_EQ(service.callsOf("GetFile").size(), 3u); // r1, d, c
+    EXPECT_FALSE(fs::exists(local("A/a1.txt")));
+    EXPECT_EQ(fileText(local("A/Deep/d.txt")), "d");
+}
+
+TEST_F(GetFolderTest, FailedFolderListIsLoggedAndTheWalkGoesOn)
+{
+    service.failOperation("GetFolderList", 2, FakeService::code(platform::kMissingResult));
+    EXPECT_EQ(run(walk()), platform::kMissingResult);
+    EXPECT_NE(std::find(reporter.lines().begin(), reporter.lines().end(),
+                        "F 2069 Root\\A|" + codeText(platform::kMissingResult)),
+              reporter.lines().end());
+    EXPECT_FALSE(fs::exists(local("A/Deep")));
+    EXPECT_EQ(fileText(local("C/c.txt")), "c");
+}
+
+TEST_F(GetFolderTest, LocalFolderThatCannotBeMadeStopsTheWalkAndSaysWhere)
+{
+    fs::create_directories(work());
+    writeText(local("A"), "a file in the way");
+    const platform::ResultCode rc = run(walk());
+    EXPECT_LT(rc, 0);
+    const std::string last = reporter.lines().back();
+    EXPECT_EQ(last, "F 2067 " + local("A/").string() + "|" + codeText(rc));
+    EXPECT_TRUE(service.callsOf("GetFileList Root\\C").empty());
+}
+
+class GetFolderCancel : public GetFolderTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(GetFolderCancel, CancelAtAnyCallEndsTheWalkThereAndSaysSoOnce)
+{
+    const int n = GetParam();
+    fs::create_directories(local("C"));
+    writeText(local("C/c.txt"), "mine");
+    engine::Operation op(walk(), &reporter);
+    service.beforeCall(n, [&] { op.cancel(); });
+    EXPECT_EQ(run(op), platform::kCancelled);
+    EXPECT_EQ(reporter.cancelLines(), 1);
+    // At most the one call already on its way when the cancel came is answered refused.
+    EXPECT_LE(service.calls().size(), static_cast<std::size_t>(n) + 1);
+    EXPECT_EQ(fileText(local("C/c.txt")), "mine");
+    EXPECT_TRUE(leftoverTempFiles().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCall, GetFolderCancel, ::testing::Range(1, 16));
+
+TEST_F(GetFolderTest, OwnWritableCheckOutInTheFolderIsKept)
+{
+    writeLocal("A/a1.txt", "edited");
+    enginetest::FakeFile *f = service.file("Root\\A\\a1.txt");
+    f->checkoutUserId = enginetest::kUserId;
+    f->checkoutPath = local("A/a1.txt").string();
+    EXPECT_EQ(run(walk()), 0);
+    EXPECT_EQ(fileText(local("A/a1.txt")), "edited");
+    EXPECT_TRUE(service.callsOf("GetFile Root\\A\\a1.txt").empty());
+    EXPECT_EQ(reporter.lines()[1], "W 2065 " + local("A/a1.txt").string());
+    EXPECT_EQ(reporter.steps, 5);
+}
+
+TEST_F(GetFolderTest, NameFromTheServiceThatIsNoLocalNameIsSkipped)
+{
+    service.addFolder("Root\\..");
+    EXPECT_EQ(run(walk()), 0);
+    EXPECT_NE(std::find(reporter.lines().begin(), reporter.lines().end(), "F 2070 Root|.."),
+              reporter.lines().end());
+    EXPECT_TRUE(service.callsOf("GetFileList Root\\..").empty());
+}
+
+class GetVersionTest : public enginetest::EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        service.addFile("Root", "a.txt", "version two");
+        service.file("Root\\a.txt")->versions = {"version one"};
+    }
+    engine::OperationRequest version(std::int32_t v) const
+    {
+        engine::OperationRequest r = request(OperationKind::GetVersion);
+        r.serverPath = "Root\\a.txt";
+        r.version = v;
+        r.localPath = local("cmp/a.v.txt");
+        r.localFolder = local("cmp");
+        return r;
+    }
+};
+
+TEST_F(GetVersionTest, FetchesTheAskedVersionToTheGivenPath)
+{
+    EXPECT_EQ(run(version(1)), 0);
+    EXPECT_EQ(service.calls(), std::vector<std::string>{"GetFile Root\\a.txt 1"});
+    EXPECT_EQ(fileText(local("cmp/a.v.txt")), "version one");
+    EXPECT_EQ(reporter.lines(),
+              std::vector<std::string>{"S 2044 " + local("cmp/a.v.txt").string()});
+}
+
+TEST_F(GetVersionTest, MissingVersionLogsTheMessageAndLeavesThePathAlone)
+{
+    writeLocal("cmp/a.v.txt", "before");
+    EXPECT_EQ(run(version(9)), 0);
+    EXPECT_EQ(fileText(local("cmp/a.v.txt")), "before");
+    EXPECT_EQ(reporter.lines(), std::vector<std::string>{"F 2043 " + local("cmp/a.v.txt").string() +
+                                                         "|no such version"});
+}
+
+TEST_F(GetVersionTest, CancelledBeforeTheFetch)
+{
+    engine::Operation op(version(1), &reporter);
+    op.cancel();
+    EXPECT_EQ(run(op), platform::kCancelled);
+    EXPECT_TRUE(service.calls().empty());
+    EXPECT_EQ(reporter.cancelLines(), 1);
+}
+
+} // namespace

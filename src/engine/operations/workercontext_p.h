@@ -153,3 +153,13 @@ platform::ResultCode runAddDropped(WorkerContext &ctx);
 platform::ResultCode runMoveFolder(WorkerContext &ctx);
 
 } // namespace engine
+
+namespace engine {
+
+// After a check-in, an add or an undo check-out: the local copy is made read-only again, or
+// deleted when the request says so.
+void releaseLocalCopy(WorkerContext &ctx, const std::filesystem::path &localPath);
+// `record` without its check-out fields.
+protocol::FileItem clearedCheckOut(const protocol::FileItem &record);
+
+} // namespace engine
