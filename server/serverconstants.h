@@ -41,6 +41,16 @@ inline constexpr std::string_view kCheckoutCancel = "CheckoutCancel";
 // Whole request bodies are held in memory; the client's largest request is one
 // 120000-byte chunk (about 164 KB of base64), so 16 MiB leaves ample room.
 inline constexpr std::size_t kMaxRequestBytes = 16u * 1024u * 1024u;
+// The client's largest request has a dozen elements, five deep; these bounds keep
+// a hostile request from costing more than a few megabytes of parse tree.
+inline constexpr std::size_t kMaxRequestElements = 4096;
+inline constexpr std::size_t kMaxRequestDepth = 32;
+// Lengths, in characters, of the texts the service stores and lists again.
+inline constexpr std::size_t kMaxCommentCharacters = 4000;
+inline constexpr std::size_t kMaxLocalPathCharacters = 1024;
+inline constexpr std::size_t kMaxMachineTextCharacters = 255;
+inline constexpr std::size_t kMaxIpAddressCharacters = 64;
+inline constexpr std::size_t kMaxServerPathCharacters = 4096;
 // Raw bytes per GetFile answer unless --chunk-size says otherwise.
 inline constexpr std::size_t kDefaultChunkBytes = 1024u * 1024u;
 // Raw bytes per <string> child of a GetFile answer: the size of the client's own

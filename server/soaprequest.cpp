@@ -1,5 +1,7 @@
 #include "soaprequest.h"
 
+#include "serverconstants.h"
+
 #include <cstring>
 
 namespace server {
@@ -39,8 +41,62 @@ static std::string textOf(const pugi::xml_node &node)
     return text;
 }
 
+// Counts the elements of body and their deepest nesting without building anything,
+// so a request of millions of empty elements is refused before it costs memory.
+// Comments, CDATA sections, processing instructions and quoted attribute values are
+// stepped over; markup the parser would refuse may be counted loosely.
+static bool checkShape(std::string_view body, std::string &error)
+{
+    std::size_t elements = 0;
+    std::size_t depth = 0;
+    const auto skipTo = [&](std::size_t from, std::string_view end) {
+        const std::size_t found = body.find(end, from);
+        return found == std::string_view::npos ? body.size() : found + end.size();
+    };
+    for (std::size_t i = body.find('<'); i < body.size(); i = body.find('<', i)) {
+        const std::string_view rest = body.substr(i);
+        if (rest.starts_with("<!--")) {
+            i = skipTo(i + 4, "-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            i = skipTo(i + 9, "]]>");
+        } else if (rest.starts_with("<?") || rest.starts_with("<!")) {
+            i = skipTo(i + 2, ">");
+        } else if (rest.starts_with("</")) {
+            depth -= depth > 0 ? 1 : 0;
+            i = skipTo(i + 2, ">");
+        } else {
+            std::size_t at = i + 1;
+            char quote = 0;
+            for (; at < body.size(); ++at) {
+                if (quote) {
+                    quote = body[at] == quote ? 0 : quote;
+                } else if (body[at] == '"' || body[at] == '\'') {
+                    quote = body[at];
+                } else if (body[at] == '>') {
+                    break;
+                }
+            }
+            const bool empty = at < body.size() && body[at - 1] == '/';
+            if (++elements > constants::kMaxRequestElements) {
+                error = "The request has more than " +
+                        std::to_string(constants::kMaxRequestElements) + " elements.";
+                return false;
+            }
+            if (!empty && ++depth > constants::kMaxRequestDepth) {
+                error = "The request nests elements deeper than " +
+                        std::to_string(constants::kMaxRequestDepth) + " levels.";
+                return false;
+            }
+            i = at;
+        }
+    }
+    return true;
+}
+
 bool SoapRequest::parse(std::string_view body, std::string &error)
 {
+    if (!checkShape(body, error))
+        return false;
     const pugi::xml_parse_result result =
         m_document.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!result) {

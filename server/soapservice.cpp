@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <iostream>
 #include <stdexcept>
 
@@ -50,11 +51,34 @@ std::string text(const SoapRequest &request, std::string_view name)
     return *value;
 }
 
-std::string printableText(const SoapRequest &request, std::string_view name)
+std::size_t characterCount(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// A text the service stores: no control characters, at most maxCharacters long.
+std::string printableText(const SoapRequest &request, std::string_view name,
+                          std::size_t maxCharacters)
 {
     std::string value = text(request, name);
     if (!isPrintableText(value))
         throw BadRequest("\"" + std::string(name) + "\" holds a control character.");
+    if (characterCount(value) > maxCharacters)
+        throw BadRequest("\"" + std::string(name) + "\" is longer than the " +
+                         std::to_string(maxCharacters) + " characters this service keeps.");
+    return value;
+}
+
+// A server path, bounded so that no stored upload or answer grows with it.
+std::string pathText(const SoapRequest &request, std::string_view name)
+{
+    std::string value = text(request, name);
+    if (characterCount(value) > constants::kMaxServerPathCharacters)
+        throw BadRequest("\"" + std::string(name) + "\" is longer than the " +
+                         std::to_string(constants::kMaxServerPathCharacters) +
+                         " characters a server path may have.");
     return value;
 }
 
@@ -107,7 +131,7 @@ namespace operations {
 HttpReply getFolderList(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
     std::vector<FolderRow> rows;
-    const Outcome outcome = repo.listFolders(caller, text(request, "ParentPath"), rows);
+    const Outcome outcome = repo.listFolders(caller, pathText(request, "ParentPath"), rows);
     SoapReply reply(kGetFolderList);
     reply.open("GetFolderListResult");
     for (const FolderRow &row : rows) {
@@ -125,7 +149,7 @@ HttpReply getFolderList(Repository &repo, const SoapRequest &request, const Call
 HttpReply getFileList(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
     std::vector<FileRow> rows;
-    const Outcome outcome = repo.listFiles(caller, text(request, "ParentPath"), rows);
+    const Outcome outcome = repo.listFiles(caller, pathText(request, "ParentPath"), rows);
     SoapReply reply(kGetFileList);
     reply.open("GetFileListResult");
     for (const FileRow &row : rows) {
@@ -146,34 +170,34 @@ HttpReply getFileList(Repository &repo, const SoapRequest &request, const Caller
 
 HttpReply createFolder(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string parent = text(request, "ParentPath");
+    const std::string parent = pathText(request, "ParentPath");
     const std::string name = text(request, "FolderName");
-    const std::string comment = printableText(request, "Comment");
+    const std::string comment = printableText(request, "Comment", constants::kMaxCommentCharacters);
     const bool isPrivate = boolean(request, "IsPrivate");
     return answerEmpty(repo.createFolder(caller, parent, name, comment, isPrivate), kCreateFolder);
 }
 
 HttpReply rename(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "SelectPath");
+    const std::string path = pathText(request, "SelectPath");
     return answerEmpty(repo.rename(caller, path, text(request, "ChangeName")), kRename);
 }
 
 HttpReply move(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "SelectPath");
-    return answerEmpty(repo.move(caller, path, text(request, "MovePath")), kMove);
+    const std::string path = pathText(request, "SelectPath");
+    return answerEmpty(repo.move(caller, path, pathText(request, "MovePath")), kMove);
 }
 
 HttpReply remove(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "SelectPath");
+    const std::string path = pathText(request, "SelectPath");
     return answerEmpty(repo.remove(caller, path, boolean(request, "IsPurge")), kDelete);
 }
 
 HttpReply getHistoryList(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "FilePath");
+    const std::string path = pathText(request, "FilePath");
     const bool recursive = boolean(request, "IsSubFolder");
     std::vector<HistoryRow> rows;
     const Outcome outcome = repo.history(caller, path, recursive, rows);
@@ -195,23 +219,24 @@ HttpReply getHistoryList(Repository &repo, const SoapRequest &request, const Cal
 
 HttpReply setWorkFolderPath(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "SelectPath");
-    const std::string workFolder = printableText(request, "WorkFolderPath");
+    const std::string path = pathText(request, "SelectPath");
+    const std::string workFolder =
+        printableText(request, "WorkFolderPath", constants::kMaxLocalPathCharacters);
     return answerEmpty(repo.setWorkFolder(caller, path, workFolder), kSetWorkFolderPath);
 }
 
 HttpReply updateComment(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "SelectPath");
+    const std::string path = pathText(request, "SelectPath");
     const std::int64_t version = integer(request, "Version");
-    const std::string comment = printableText(request, "Comment");
+    const std::string comment = printableText(request, "Comment", constants::kMaxCommentCharacters);
     return answerEmpty(repo.updateComment(caller, path, version, comment), kUpdateComment);
 }
 
 HttpReply getDeletedList(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
     std::vector<DeletedRow> rows;
-    const Outcome outcome = repo.listDeleted(caller, text(request, "SelectPath"), rows);
+    const Outcome outcome = repo.listDeleted(caller, pathText(request, "SelectPath"), rows);
     SoapReply reply(kGetDeletedList);
     reply.open("GetDeletedListResult");
     for (const DeletedRow &row : rows) {
@@ -226,12 +251,12 @@ HttpReply getDeletedList(Repository &repo, const SoapRequest &request, const Cal
 
 HttpReply repaire(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    return answerEmpty(repo.restore(caller, text(request, "FilePath")), kRepaire);
+    return answerEmpty(repo.restore(caller, pathText(request, "FilePath")), kRepaire);
 }
 
 HttpReply getItemCount(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "FilePath");
+    const std::string path = pathText(request, "FilePath");
     const bool recursive = boolean(request, "IsSubFolder");
     std::int64_t count = 0;
     const Outcome outcome = repo.countFiles(caller, path, recursive, count);
@@ -242,7 +267,7 @@ HttpReply getItemCount(Repository &repo, const SoapRequest &request, const Calle
 
 HttpReply rollBack(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "FilePath");
+    const std::string path = pathText(request, "FilePath");
     return answerEmpty(repo.rollBack(caller, path, integer(request, "Version")), kRollBack);
 }
 
@@ -257,13 +282,13 @@ HttpReply upload(Repository &repo, const SoapRequest &request, const Caller &cal
     UploadChunk chunk;
     chunk.kind = kind;
     if (kind == UploadKind::AddFile) {
-        chunk.path = text(request, "SelectPath");
+        chunk.path = pathText(request, "SelectPath");
         chunk.name = text(request, "AddFileName");
     } else {
-        chunk.path = text(request, "ServerFilePath");
+        chunk.path = pathText(request, "ServerFilePath");
     }
     chunk.updateTime = text(request, "UpdateTime");
-    chunk.comment = printableText(request, "Comment");
+    chunk.comment = printableText(request, "Comment", constants::kMaxCommentCharacters);
     chunk.fileId = text(request, "FileID");
     chunk.data = decodedData(request);
     chunk.last = boolean(request, "bLast");
@@ -278,7 +303,7 @@ HttpReply upload(Repository &repo, const SoapRequest &request, const Caller &cal
 HttpReply getFile(Repository &repo, const SoapRequest &request, const Caller &caller,
                   std::size_t chunkBytes)
 {
-    const std::string path = text(request, "FilePath");
+    const std::string path = pathText(request, "FilePath");
     const std::int64_t version = integer(request, "Version");
     const std::int64_t offset = integer(request, "Offset");
     FileChunk chunk;
@@ -305,14 +330,15 @@ HttpReply getFile(Repository &repo, const SoapRequest &request, const Caller &ca
 
 HttpReply checkOut(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    const std::string path = text(request, "ServerFilePath");
-    const std::string localPath = printableText(request, "LocalFilePath");
+    const std::string path = pathText(request, "ServerFilePath");
+    const std::string localPath =
+        printableText(request, "LocalFilePath", constants::kMaxLocalPathCharacters);
     return answerEmpty(repo.checkOut(caller, path, localPath), kCheckOut);
 }
 
 HttpReply checkoutCancel(Repository &repo, const SoapRequest &request, const Caller &caller)
 {
-    return answerEmpty(repo.cancelCheckOut(caller, text(request, "FilePath")), kCheckoutCancel);
+    return answerEmpty(repo.cancelCheckOut(caller, pathText(request, "FilePath")), kCheckoutCancel);
 }
 } // namespace operations
 } // namespace
@@ -340,6 +366,14 @@ HttpReply SoapService::handle(std::string_view soapAction, std::string_view body
 {
     if (!isValidUtf8(body))
         return clientFault("The request is not valid UTF-8.");
+    // XML cannot carry these even as references; pugixml would take them, and &#0;
+    // would silently cut a value short.
+    if (const long forbidden = firstForbiddenCharacter(body); forbidden >= 0) {
+        char code[24];
+        std::snprintf(code, sizeof code, "U+%04lX", forbidden);
+        return clientFault(std::string("The request holds the character ") + code +
+                           ", which XML does not allow.");
+    }
     SoapRequest request;
     std::string error;
     if (!request.parse(body, error))
@@ -367,9 +401,10 @@ HttpReply SoapService::handle(std::string_view soapAction, std::string_view body
 HttpReply SoapService::logon(const SoapRequest &request, const std::string &httpUser)
 {
     std::string id = text(request, "UserID");
-    const std::string pc = printableText(request, "PC");
-    const std::string logonUser = printableText(request, "LogonUserID");
-    const std::string ip = printableText(request, "IPAddress");
+    const std::string pc = printableText(request, "PC", constants::kMaxMachineTextCharacters);
+    const std::string logonUser =
+        printableText(request, "LogonUserID", constants::kMaxMachineTextCharacters);
+    const std::string ip = printableText(request, "IPAddress", constants::kMaxIpAddressCharacters);
     if (m_authenticated && !id.empty() && id != httpUser)
         return clientFault("The user ID \"" + id + "\" belongs to another user.");
     if (id.empty())

@@ -2,6 +2,7 @@
 
 #include "serverconstants.h"
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -10,9 +11,30 @@
 
 namespace server {
 
+static bool isXmlChar(std::uint32_t cp)
+{
+    return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+           (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
 void appendEscaped(std::string &out, std::string_view text)
 {
-    for (char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            out += kReplacement;
+            continue;
+        }
+        // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+        if (u == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+            (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE) {
+            out += kReplacement;
+            i += 2;
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&amp;";
@@ -122,6 +144,50 @@ static locale_t caseLocale()
 {
     static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     return locale;
+}
+
+long firstForbiddenCharacter(std::string_view xml)
+{
+    for (std::size_t i = 0; i < xml.size();) {
+        const auto u = static_cast<unsigned char>(xml[i]);
+        if (u < 0x80) {
+            if (!isXmlChar(u))
+                return u;
+            if (xml[i] == '&' && i + 1 < xml.size() && xml[i + 1] == '#') {
+                // A character reference: &#digits; or &#xhex;
+                std::size_t at = i + 2;
+                const bool hex = at < xml.size() && (xml[at] == 'x' || xml[at] == 'X');
+                at += hex ? 1 : 0;
+                std::uint64_t cp = 0;
+                std::size_t digits = 0;
+                for (; at < xml.size() && xml[at] != ';'; ++at, ++digits) {
+                    const char d = xml[at];
+                    int v = -1;
+                    if (d >= '0' && d <= '9')
+                        v = d - '0';
+                    else if (hex && d >= 'a' && d <= 'f')
+                        v = d - 'a' + 10;
+                    else if (hex && d >= 'A' && d <= 'F')
+                        v = d - 'A' + 10;
+                    if (v < 0)
+                        break;
+                    cp = std::min<std::uint64_t>(cp * (hex ? 16 : 10) + static_cast<unsigned>(v),
+                                                 0x7FFFFFFF);
+                }
+                // A malformed reference is the parser's to refuse.
+                if (digits > 0 && at < xml.size() && xml[at] == ';' &&
+                    !isXmlChar(static_cast<std::uint32_t>(cp)))
+                    return static_cast<long>(cp);
+            }
+            ++i;
+            continue;
+        }
+        std::uint32_t cp = 0;
+        i += decodeAt(xml, i, cp);
+        if (!isXmlChar(cp))
+            return static_cast<long>(cp);
+    }
+    return -1;
 }
 
 std::string nameKey(std::string_view name)

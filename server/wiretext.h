@@ -9,8 +9,14 @@
 // Small text rules of the wire form: XML escaping, names, paths, numbers, dates.
 namespace server {
 
-// Appends text with &, <, > and " replaced by entity references.
+// Appends text with &, <, > and " replaced by entity references. A character that
+// XML cannot carry at all (a control character other than tab, LF and CR, U+FFFE,
+// U+FFFF) becomes U+FFFD, so an answer is always well-formed XML.
 void appendEscaped(std::string &out, std::string_view text);
+// Finds, in valid UTF-8 XML text, the first character or character reference that
+// XML does not allow (NUL and the other control characters but tab, LF and CR,
+// U+FFFE, U+FFFF, beyond U+10FFFF); returns its code point, or -1 when there is none.
+long firstForbiddenCharacter(std::string_view xml);
 bool isValidUtf8(std::string_view text);
 // A name of a folder or file: 1 to 255 characters, no "\", "/", control character,
 // not "." or "..".

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
 #include <random>
 
@@ -57,17 +58,70 @@ protected:
 std::unique_ptr<TempDir> BadRequests::s_data;
 std::unique_ptr<ServerProcess> BadRequests::s_server;
 
+// What strict XML parsers refuse and pugixml lets through: control characters other
+// than tab, LF and CR, raw or as references, and U+FFFE and U+FFFF.
+bool strictParsersAccept(const std::string &xml)
+{
+    for (std::size_t i = 0; i < xml.size(); ++i) {
+        const auto u = static_cast<unsigned char>(xml[i]);
+        if (u < 0x20 && xml[i] != '\t' && xml[i] != '\n' && xml[i] != '\r')
+            return false;
+        if (u == 0xEF && xml.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < xml.size() &&
+            (static_cast<unsigned char>(xml[i + 2]) & 0xFE) == 0xBE)
+            return false;
+        if (xml.compare(i, 2, "&#") == 0) {
+            const bool hex = i + 2 < xml.size() && (xml[i + 2] == 'x' || xml[i + 2] == 'X');
+            const long cp = std::strtol(xml.c_str() + i + (hex ? 3 : 2), nullptr, hex ? 16 : 10);
+            if ((cp < 0x20 && cp != 9 && cp != 10 && cp != 13) || cp == 0xFFFE || cp == 0xFFFF)
+                return false;
+        }
+    }
+    return true;
+}
+
+std::string createFolder(const std::string &rawName, const std::string &comment = "")
+{
+    return envelope("CreateFolder", {{"UserID", "alice"},
+                                     {"ParentPath", ""},
+                                     {"#raw", "<FolderName>" + rawName + "</FolderName>"},
+                                     {"Comment", comment},
+                                     {"IsPrivate", "false"}});
+}
+
+std::string nested(int depth)
+{
+    std::string open;
+    std::string close;
+    for (int i = 0; i < depth; ++i) {
+        open += "<n>";
+        close += "</n>";
+    }
+    return open + close;
+}
+
+std::string repeated(const std::string &element, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += element;
+    return text;
+}
+
 TEST_P(BadRequests, AreAnsweredWithAClientFaultAndChangeNothing)
 {
     SoapClient client(s_server->port());
     const Reply reply = client.post(GetParam().body, GetParam().action);
     EXPECT_EQ(reply.status, 500);
+    EXPECT_TRUE(strictParsersAccept(reply.body)) << reply.body;
     EXPECT_EQ(value(reply.body, "soap:Fault/faultcode"), "soap:Client");
     EXPECT_NE(faultString(reply.body).find(GetParam().expectedFault), std::string::npos)
         << faultString(reply.body);
     // Nothing half-written: no file appeared, no upload is pending.
     EXPECT_TRUE(rows(client.call("GetFileList", {{"UserID", "alice"}, {"ParentPath", ""}}).body,
                      "GetFileListResponse/GetFileListResult")
+                    .empty());
+    EXPECT_TRUE(rows(client.call("GetFolderList", {{"UserID", "alice"}, {"ParentPath", ""}}).body,
+                     "GetFolderListResponse/GetFolderListResult")
                     .empty());
     EXPECT_TRUE(std::filesystem::is_empty(s_data->path() / "uploads"));
 }
@@ -119,7 +173,56 @@ INSTANTIATE_TEST_SUITE_P(
                                                 {"FolderName", "f"},
                                                 {"Comment", "a\x01"},
                                                 {"IsPrivate", "false"}}),
-                      soapAction("CreateFolder"), "control character"}),
+                      soapAction("CreateFolder"), "U+0001, which XML does not allow"},
+        BadRequestRow{"ControlCharacterReferenceThatAFaultWouldEcho",
+                      envelope("GetFileList",
+                               {{"UserID", "alice"}, {"#raw", "<ParentPath>A&#1;B</ParentPath>"}}),
+                      soapAction("GetFileList"), "U+0001, which XML does not allow"},
+        BadRequestRow{"RawControlCharacterInAPath",
+                      envelope("GetFileList", {{"UserID", "alice"},
+                                               {"ParentPath", "A\x02"
+                                                              "B"}}),
+                      soapAction("GetFileList"), "U+0002"},
+        BadRequestRow{"NulReferenceThatWouldCutTheName", createFolder("abc&#0;def"),
+                      soapAction("CreateFolder"), "U+0000"},
+        BadRequestRow{"HexNulReference", createFolder("abc&#x00;def"), soapAction("CreateFolder"),
+                      "U+0000"},
+        BadRequestRow{"NoncharacterReference", createFolder("a&#xFFFF;"),
+                      soapAction("CreateFolder"), "U+FFFF"},
+        BadRequestRow{"RawNoncharacter", createFolder("a\xEF\xBF\xBE"), soapAction("CreateFolder"),
+                      "U+FFFE"},
+        BadRequestRow{
+            "TooManyElements",
+            envelope("GetFileList",
+                     {{"UserID", "alice"}, {"ParentPath", ""}, {"#raw", repeated("<e/>", 5000)}}),
+            soapAction("GetFileList"), "more than 4096 elements"},
+        BadRequestRow{"NestedTooDeep",
+                      envelope("GetFileList",
+                               {{"UserID", "alice"}, {"ParentPath", ""}, {"#raw", nested(40)}}),
+                      soapAction("GetFileList"), "deeper than 32 levels"},
+        BadRequestRow{"CommentTooLong", createFolder("f", std::string(4001, 'c')),
+                      soapAction("CreateFolder"), "longer than the 4000 characters"},
+        BadRequestRow{"WorkFolderPathTooLong",
+                      envelope("SetWorkFolderPath", {{"UserID", "alice"},
+                                                     {"SelectPath", ""},
+                                                     {"WorkFolderPath", std::string(1025, 'w')}}),
+                      soapAction("SetWorkFolderPath"), "longer than the 1024 characters"},
+        BadRequestRow{"PcNameTooLong",
+                      envelope("Logon", {{"UserID", "alice"},
+                                         {"PC", std::string(256, 'p')},
+                                         {"LogonUserID", "alice"},
+                                         {"IPAddress", "1.2.3.4"}}),
+                      soapAction("Logon"), "longer than the 255 characters"},
+        BadRequestRow{"IpAddressTooLong",
+                      envelope("Logon", {{"UserID", "alice"},
+                                         {"PC", "pc"},
+                                         {"LogonUserID", "alice"},
+                                         {"IPAddress", std::string(65, '1')}}),
+                      soapAction("Logon"), "longer than the 64 characters"},
+        BadRequestRow{
+            "ServerPathTooLong",
+            envelope("GetFileList", {{"UserID", "alice"}, {"ParentPath", std::string(4097, 'x')}}),
+            soapAction("GetFileList"), "longer than the 4096 characters"}),
     [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
 
 TEST(BadRequestsHttp, OversizedBodiesWrongPathsAndMethodsGetA4xxAndTheServerGoesOn)

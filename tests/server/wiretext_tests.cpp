@@ -158,3 +158,92 @@ TEST(Escaping, EscapesMarkupAndKeepsCarriageReturns)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Escaping, ReplacesWhatXmlCannotCarryWithTheReplacementCharacter)
+{
+    std::string out;
+    server::appendEscaped(out, std::string("a\x01"
+                                           "b\0c",
+                                           5) +
+                                   "\xEF\xBF\xBF"
+                                   "d\xEF\xBF\xBD"
+                                   "\t");
+    EXPECT_EQ(out, "a\xEF\xBF\xBD"
+                   "b\xEF\xBF\xBD"
+                   "c\xEF\xBF\xBD"
+                   "d\xEF\xBF\xBD"
+                   "\t");
+}
+
+struct ForbiddenRow
+{
+    const char *name;
+    std::string xml;
+    long expected;
+};
+
+void PrintTo(const ForbiddenRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ForbiddenCharacter : public testing::TestWithParam<ForbiddenRow>
+{
+};
+
+TEST_P(ForbiddenCharacter, IsFoundRawOrAsReference)
+{
+    EXPECT_EQ(server::firstForbiddenCharacter(GetParam().xml), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WireText, ForbiddenCharacter,
+    testing::Values(ForbiddenRow{"Plain", "<a>text &amp; &#65; &#x263A;</a>", -1},
+                    ForbiddenRow{"TabLfCrAllowed", "<a>\t\r\n&#9;&#10;&#13;</a>", -1},
+                    ForbiddenRow{"RawControl", "<a>\x01</a>", 1},
+                    ForbiddenRow{"DecimalNul", "<a>abc&#0;def</a>", 0},
+                    ForbiddenRow{"HexNulWithZeros", "<a>&#x0000;</a>", 0},
+                    ForbiddenRow{"DecimalControl", "<a>A&#1;B</a>", 1},
+                    ForbiddenRow{"HexNoncharacter", "<a>&#xFFFF;</a>", 0xFFFF},
+                    ForbiddenRow{"RawNoncharacter", "<a>\xEF\xBF\xBE</a>", 0xFFFE},
+                    ForbiddenRow{"HugeReference", "<a>&#99999999999;</a>", 0x7FFFFFFF},
+                    ForbiddenRow{"MalformedReferenceLeftToTheParser", "<a>&#12x;</a>", -1},
+                    ForbiddenRow{"SupplementaryAllowed", "<a>\xF0\x9F\x98\x80&#x1F600;</a>", -1}),
+    [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
+
+struct KeyRow
+{
+    const char *name;
+    std::string a;
+    std::string b;
+    bool same;
+};
+
+void PrintTo(const KeyRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class NameKey : public testing::TestWithParam<KeyRow>
+{
+};
+
+TEST_P(NameKey, ComparesWithoutCase)
+{
+    EXPECT_EQ(server::sameName(GetParam().a, GetParam().b), GetParam().same);
+}
+
+INSTANTIATE_TEST_SUITE_P(WireText, NameKey,
+                         testing::Values(KeyRow{"Ascii", "Docs\\Read.Me", "docs\\READ.me", true},
+                                         KeyRow{"Different", "a.txt", "b.txt", false},
+                                         KeyRow{"Umlaut", "\xC3\x84rger", "\xC3\xA4RGER", true},
+                                         KeyRow{"SharpSStaysItself",
+                                                "stra\xC3\x9F"
+                                                "e",
+                                                "STRASSE", false},
+                                         KeyRow{"AccentMatters", "cafe", "caf\xC3\xA9", false}),
+                         [](const auto &rowInfo) { return std::string(rowInfo.param.name); });
+
+} // namespace
