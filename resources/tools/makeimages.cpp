@@ -1,7 +1,9 @@
-// Draws the bitmaps of the English language module (resources/437/images/).
-// The PNGs are committed; run this only to change a picture:
+// Draws the bitmaps of the English language module (resources/437/images/) and the
+// program's desktop icons (resources/icons/hicolor/). The PNGs are committed; run this only
+// to change a picture:
 //   g++ -std=c++20 -fPIC resources/tools/makeimages.cpp $(pkg-config --cflags --libs Qt6Gui) \
-//       -o /tmp/makeimages && QT_QPA_PLATFORM=offscreen /tmp/makeimages resources/437/images
+//       -o /tmp/makeimages && QT_QPA_PLATFORM=offscreen /tmp/makeimages resources/437/images \
+//       resources/icons/hicolor
 
 #include <QDir>
 #include <QGuiApplication>
@@ -348,6 +350,9 @@ QImage strip(const std::vector<Draw> &draws, int size = 16)
         p.setRenderHint(QPainter::Antialiasing);
         p.translate(size * qreal(i), 0);
         p.setClipRect(QRectF(0, 0, size, size));
+        // The pictures are drawn on a 16-unit grid; larger strips are the same drawing scaled,
+        // for screens with more than one device pixel a logical pixel.
+        p.scale(size / 16.0, size / 16.0);
         draws[i](p);
     }
     return image;
@@ -456,5 +461,19 @@ int main(int argc, char **argv)
     ok = tipsBulb().save(out.filePath(QStringLiteral("102.png"))) && ok;
     ok = icon(16).save(out.filePath(QStringLiteral("icon128-16.png"))) && ok;
     ok = icon(48).save(out.filePath(QStringLiteral("icon128-48.png"))) && ok;
+    // Twice the size, for a device pixel ratio of 2 (the module picks them by the "@2x" name).
+    ok = strip(smallImages(), 32).save(out.filePath(QStringLiteral("133@2x.png"))) && ok;
+    ok = strip(mainToolbar(), 32).save(out.filePath(QStringLiteral("toolbar128@2x.png"))) && ok;
+    ok = strip(toolsToolbar(), 32).save(out.filePath(QStringLiteral("toolbar176@2x.png"))) && ok;
+    ok = icon(32).save(out.filePath(QStringLiteral("icon128-16@2x.png"))) && ok;
+    ok = icon(96).save(out.filePath(QStringLiteral("icon128-48@2x.png"))) && ok;
+    if (argc > 2) {
+        const QDir theme(QString::fromLocal8Bit(argv[2]));
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+            ok = theme.mkpath(folder) && ok;
+            ok = icon(size).save(theme.filePath(folder + QStringLiteral("/ravelind.png"))) && ok;
+        }
+    }
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QResource>
 #include <QUiLoader>
 #include <QWidget>
@@ -175,7 +176,20 @@ QPixmap LanguageModule::bitmap(int id) const
 
 QPixmap LanguageModule::image(const QString &fileName) const
 {
-    return QPixmap(rootPath() + QStringLiteral("/images/") + fileName);
+    const QString path = rootPath() + QStringLiteral("/images/") + fileName;
+    // On a screen with two device pixels a logical pixel, a picture drawn at twice the size
+    // stays sharp where a scaled one would blur.
+    if (qGuiApp != nullptr && qGuiApp->devicePixelRatio() > 1.0) {
+        QString doubled = path;
+        const qsizetype dot = doubled.lastIndexOf(QLatin1Char('.'));
+        doubled.insert(dot < 0 ? doubled.size() : dot, QStringLiteral("@2x"));
+        QPixmap sharp(doubled);
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2.0);
+            return sharp;
+        }
+    }
+    return QPixmap(path);
 }
 
 QList<QPixmap> LanguageModule::splitStrip(const QPixmap &strip, int size)
@@ -183,8 +197,14 @@ QList<QPixmap> LanguageModule::splitStrip(const QPixmap &strip, int size)
     QList<QPixmap> pieces;
     if (size <= 0)
         return pieces;
-    for (int x = 0; x + size <= strip.width(); x += size)
-        pieces.append(strip.copy(x, 0, size, size));
+    // `size` is in logical pixels; the strip may hold more device pixels a logical one.
+    const qreal ratio = strip.devicePixelRatio();
+    const int side = qRound(size * ratio);
+    for (int x = 0; x + side <= strip.width(); x += side) {
+        QPixmap piece = strip.copy(x, 0, side, side);
+        piece.setDevicePixelRatio(ratio);
+        pieces.append(piece);
+    }
     return pieces;
 }
 
