@@ -13,6 +13,7 @@
 #include <iostream>
 #include <pthread.h>
 #include <pwd.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -69,6 +70,12 @@ private:
 
 int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help") {
+            std::cout << server::ServerOptions::usage();
+            return 0;
+        }
+    }
     server::ServerOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {

@@ -13,7 +13,10 @@ AboutDialog::AboutDialog(const views::LanguageModule &module,
 {
     bind<QLabel>(1002)->setPixmap(module.image(QStringLiteral("icon128-48.png")));
     QLabel *version = bind<QLabel>(1001);
-    version->setText(version->text().arg(QStringLiteral(RAVELIND_VERSION)));
+    version->setText(version->text().arg(QStringLiteral(RAVELIND_VERSION),
+                                         QStringLiteral(QT_VERSION_STR),
+                                         QString::fromLatin1(qVersion())));
+    bind<QLabel>(1004); // the licence, as the module words it
     // A value the system does not record leaves the control as the form has it.
     if (!identity.owner.empty())
         bind<QLabel>(1003)->setText(QString::fromStdString(identity.owner));

@@ -73,6 +73,18 @@ int CZemApp::start()
     if (!m_module) {
         if (!why.isEmpty())
             std::fprintf(stderr, "ravelind: %s\n", why.toLocal8Bit().constData());
+        // The box only says the module is missing; say where it was looked for, so a
+        // broken installation can be mended.
+        for (int wanted : {codePage, views::kEnglishCodePage}) {
+            for (const QString &dir : std::as_const(m_moduleDirs))
+                std::fprintf(stderr, "ravelind: looked for %s\n",
+                             QDir(dir)
+                                 .absoluteFilePath(QStringLiteral("Zem%1.rcc").arg(wanted))
+                                 .toLocal8Bit()
+                                 .constData());
+            if (wanted == views::kEnglishCodePage)
+                break;
+        }
         fail(QLatin1String(kModuleMissingText));
         return kModuleMissingExitCode;
     }

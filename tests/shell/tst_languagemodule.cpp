@@ -201,7 +201,14 @@ void TestLanguageModule::noModuleStopsWithTheMessage()
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), kModuleMissingExitCode);
-    QVERIFY(program.readAllStandardError().contains(kModuleMissingText));
+    const QByteArray errors = program.readAllStandardError();
+    QVERIFY(errors.contains(kModuleMissingText));
+    // It says where it looked: beside the program and in its share folder.
+    QVERIFY2(errors.contains(QFile::encodeName(dir.filePath(QStringLiteral("bin/Zem437.rcc")))),
+             errors.constData());
+    QVERIFY2(errors.contains(QFile::encodeName(
+                 QDir::cleanPath(dir.filePath(QStringLiteral("share/ravelind/Zem437.rcc"))))),
+             errors.constData());
     // Nothing was written: the program stopped before it touched the settings.
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("config/registry.reg"))));
 }

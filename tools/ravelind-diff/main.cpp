@@ -39,13 +39,16 @@ bool writeAll(std::string_view bytes)
     return true;
 }
 
+constexpr const char *kUsage =
+    "usage: ravelind-diff [--raw] [--cost-floor=N] FILE1 FILE2\n"
+    "Compares two text files line by line and prints the differences in diff's normal format.\n"
+    "  --raw           compare bytes as they are (no CR LF folding, no 0x1A end)\n"
+    "  --cost-floor=N  lowest cost cut-off of the search (default 256; GNU diff uses 4096)\n"
+    "  --help          print this text\n";
+
 int usage()
 {
-    std::fputs("usage: ravelind-diff [--raw] [--cost-floor=N] FILE1 FILE2\n"
-               "  --raw           compare bytes as they are (no CR LF folding, no 0x1A end)\n"
-               "  --cost-floor=N  lowest cost cut-off of the search (default 256; GNU diff "
-               "uses 4096)\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return kExitTrouble;
 }
 
@@ -60,7 +63,10 @@ int main(int argc, char **argv)
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (options && arg == "--") {
+        if (options && arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (options && arg == "--") {
             options = false;
         } else if (options && arg == "--raw") {
             mode = compare::ReadMode::Raw;
