@@ -7,7 +7,7 @@ set(RAVELIND_PROGRAMS ravelind-server ravelind-diff)
 if(TARGET ravelind-cli)
     list(APPEND RAVELIND_PROGRAMS ravelind-cli)
 endif()
-if(TARGET ravelind)
+if(RAVELIND_GUI)
     list(APPEND RAVELIND_PROGRAMS ravelind)
 endif()
 install(TARGETS ${RAVELIND_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -33,7 +33,7 @@ endforeach()
 add_custom_target(ravelind_man_pages ALL DEPENDS ${RAVELIND_MAN_PAGES})
 install(FILES ${RAVELIND_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-if(TARGET ravelind)
+if(RAVELIND_GUI)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/ravelind.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/ravelind.metainfo.xml
