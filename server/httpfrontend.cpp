@@ -1,6 +1,7 @@
 #include "httpfrontend.h"
 
 #include "base64.h"
+#include "guardedserver.h"
 #include "serverconstants.h"
 #include "soapreply.h"
 #include "soapservice.h"
@@ -51,9 +52,12 @@ bool HttpFrontEnd::authenticate(const std::string &authorization, std::string &u
 
 int HttpFrontEnd::bind(std::string &error)
 {
+    m_counter = std::make_unique<ConnectionCounter>(constants::kMaxConnectionsPerAddress);
+    const ConnectionRules rules{std::chrono::seconds(m_settings.requestTimeoutSeconds),
+                                m_counter.get()};
     if (!m_settings.tlsCertificate.empty()) {
-        auto tls = std::make_unique<httplib::SSLServer>(m_settings.tlsCertificate.c_str(),
-                                                        m_settings.tlsKey.c_str());
+        auto tls = std::make_unique<GuardedServer<httplib::SSLServer>>(
+            rules, m_settings.tlsCertificate.c_str(), m_settings.tlsKey.c_str());
         if (!tls->is_valid()) {
             error = "cannot use the TLS certificate " + m_settings.tlsCertificate + " and key " +
                     m_settings.tlsKey;
@@ -61,7 +65,7 @@ int HttpFrontEnd::bind(std::string &error)
         }
         m_server = std::move(tls);
     } else {
-        m_server = std::make_unique<httplib::Server>();
+        m_server = std::make_unique<GuardedServer<httplib::Server>>(rules);
     }
     httplib::Server &server = *m_server;
     // cpp-httplib takes ownership of the queue it is given (httplib.h, new_task_queue).

@@ -10,6 +10,7 @@ class Server;
 
 namespace server {
 
+class ConnectionCounter;
 class SoapService;
 
 // The HTTP(S) side: one POST object path, optional Basic authentication, a bound on
@@ -24,6 +25,7 @@ public:
         std::map<std::string, std::string> users; // name -> password; empty: no authentication
         std::string tlsCertificate;
         std::string tlsKey;
+        int requestTimeoutSeconds = 30;
     };
 
     HttpFrontEnd(SoapService &service, Settings settings);
@@ -45,6 +47,7 @@ private:
 
     SoapService &m_service;
     Settings m_settings;
+    std::unique_ptr<ConnectionCounter> m_counter;
     std::unique_ptr<httplib::Server> m_server;
 };
 

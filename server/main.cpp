@@ -78,11 +78,20 @@ int main(int argc, char **argv)
     }
     server::ServerOptions options;
     std::string error;
-    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
+    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error,
+                       std::getenv("RAVELIND_SERVER_USERS"))) {
         if (!error.empty())
             std::cerr << "ravelind-server: " << error << "\n";
         std::cerr << server::ServerOptions::usage();
         return 2;
+    }
+
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--user") {
+            std::cerr << "ravelind-server: --user shows its password to every local user; "
+                         "--users-file or RAVELIND_SERVER_USERS keep it private\n";
+            break;
+        }
     }
 
     // SIGINT and SIGTERM are taken by one thread with sigwait, so every other thread,
@@ -121,7 +130,8 @@ int main(int argc, char **argv)
     server::SoapService service(*repository, options.chunkBytes, !options.users.empty());
     server::HttpFrontEnd frontEnd(
         service, server::HttpFrontEnd::Settings{options.bindAddress, options.port, options.users,
-                                                options.tlsCertificate, options.tlsKey});
+                                                options.tlsCertificate, options.tlsKey,
+                                                options.requestTimeoutSeconds});
     const int port = frontEnd.bind(error);
     if (port < 0) {
         std::cerr << "ravelind-server: " << error << "\n";

@@ -64,6 +64,11 @@ inline constexpr std::int64_t kDefaultMaxUploadBytes = 2ll * 1024 * 1024 * 1024;
 inline constexpr std::int64_t kDefaultMaxPendingBytes = 4ll * 1024 * 1024 * 1024;
 // Enough workers that eight keep-alive clients plus a GUI never queue behind each other.
 inline constexpr std::size_t kWorkerThreads = 32;
+// One peer address may hold at most half of them, so slow or hostile clients at one
+// address leave room for everyone else.
+inline constexpr std::size_t kMaxConnectionsPerAddress = kWorkerThreads / 2;
+// From the first byte of a request to its last, unless --request-timeout says otherwise.
+inline constexpr int kDefaultRequestTimeoutSeconds = 30;
 inline constexpr std::size_t kMaxNameCharacters = 255;
 
 } // namespace server::constants

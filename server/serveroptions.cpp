@@ -3,22 +3,96 @@
 #include "serverconstants.h"
 #include "wiretext.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
 namespace server {
 
 const char *ServerOptions::usage()
 {
-    return "usage: ravelind-server --data DIR [--port N] [--bind ADDR] [--user NAME:PASSWORD]...\n"
+    return "usage: ravelind-server --data DIR [--port N] [--bind ADDR] [--users-file FILE]\n"
+           "                       [--user NAME:PASSWORD]...\n"
            "                       [--tls-cert FILE --tls-key FILE] [--chunk-size BYTES]\n"
            "                       [--upload-timeout SECONDS] [--max-upload-size BYTES]\n"
-           "                       [--max-pending-uploads BYTES] [--seed-demo]\n";
+           "                       [--max-pending-uploads BYTES] [--request-timeout SECONDS]\n"
+           "                       [--seed-demo]\n";
 }
 
-bool ServerOptions::parse(const std::vector<std::string> &arguments, std::string &error)
+static bool addUser(std::map<std::string, std::string> &users, const std::string &entry,
+                    const std::string &where, std::string &error)
 {
+    const auto colon = entry.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        error = where + " needs NAME:PASSWORD";
+        return false;
+    }
+    if (colon + 1 == entry.size()) {
+        error = where + ": the password of " + entry.substr(0, colon) + " is empty";
+        return false;
+    }
+    users[entry.substr(0, colon)] = entry.substr(colon + 1);
+    return true;
+}
+
+bool ServerOptions::addUsers(const std::string &text, const std::string &origin, std::string &error)
+{
+    std::size_t lineNumber = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line.front() == '#')
+            continue;
+        if (!addUser(users, line, origin + " line " + std::to_string(lineNumber), error))
+            return false;
+    }
+    return true;
+}
+
+// The users file holds passwords: refused unless only its owner may read it.
+static bool readUsersFile(const std::string &path, std::string &text, std::string &error)
+{
+    struct stat status
+    {
+    };
+    if (::stat(path.c_str(), &status) != 0) {
+        error = "cannot read the users file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        error = "the users file " + path +
+                " may be read or changed by other users; allow only its owner (chmod 600)";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read the users file " + path;
+        return false;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return true;
+}
+
+bool ServerOptions::parse(const std::vector<std::string> &arguments, std::string &error,
+                          const char *usersFromEnvironment)
+{
+    if (usersFromEnvironment && !addUsers(usersFromEnvironment, "RAVELIND_SERVER_USERS", error))
+        return false;
     chunkBytes = constants::kDefaultChunkBytes;
     uploadTimeoutSeconds = constants::kDefaultUploadTimeoutSeconds;
     maxUploadBytes = constants::kDefaultMaxUploadBytes;
     maxPendingBytes = constants::kDefaultMaxPendingBytes;
+    requestTimeoutSeconds = constants::kDefaultRequestTimeoutSeconds;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string &option = arguments[i];
         if (option == "--seed-demo") {
@@ -42,12 +116,12 @@ bool ServerOptions::parse(const std::vector<std::string> &arguments, std::string
             }
             port = static_cast<int>(number);
         } else if (option == "--user") {
-            const auto colon = value.find(':');
-            if (colon == std::string::npos || colon == 0) {
-                error = "--user needs NAME:PASSWORD";
+            if (!addUser(users, value, "--user", error))
                 return false;
-            }
-            users[value.substr(0, colon)] = value.substr(colon + 1);
+        } else if (option == "--users-file") {
+            std::string text;
+            if (!readUsersFile(value, text, error) || !addUsers(text, value, error))
+                return false;
         } else if (option == "--tls-cert") {
             tlsCertificate = value;
         } else if (option == "--tls-key") {
@@ -66,6 +140,12 @@ bool ServerOptions::parse(const std::vector<std::string> &arguments, std::string
                 return false;
             }
             uploadTimeoutSeconds = number;
+        } else if (option == "--request-timeout") {
+            if (!parseInt(value, number) || number < 1 || number > 3600) {
+                error = "--request-timeout needs a number of seconds from 1 to 3600";
+                return false;
+            }
+            requestTimeoutSeconds = static_cast<int>(number);
         } else if (option == "--max-upload-size" || option == "--max-pending-uploads") {
             if (!parseInt(value, number) || number < 1) {
                 error = option + " needs a positive number of bytes";

@@ -197,8 +197,8 @@ SoapClient::SoapClient(int port, const ClientOptions &options)
     m_client = std::make_unique<httplib::Client>(scheme + "://127.0.0.1:" + std::to_string(port));
     m_client->set_keep_alive(true);
     m_client->set_tcp_nodelay(true);
-    m_client->set_read_timeout(120);
-    m_client->set_write_timeout(120);
+    m_client->set_read_timeout(options.timeoutSeconds);
+    m_client->set_write_timeout(options.timeoutSeconds);
     if (options.tls) {
         m_client->set_ca_cert_path(options.caFile);
         m_client->enable_server_certificate_verification(true);

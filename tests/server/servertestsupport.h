@@ -87,6 +87,7 @@ struct ClientOptions
     std::string caFile;
     std::string user;
     std::string password;
+    int timeoutSeconds = 120; // per read and per write
 };
 
 // One keep-alive HTTP(S) connection to a ServerProcess.
