@@ -282,6 +282,24 @@ ResultCode ProfileStore::removeCredentials(std::string_view name)
     });
 }
 
+ResultCode ProfileStore::writeCredentials(const protocol::ServerProfile &profile)
+{
+    if (!platform::isValidKeyName(profile.name))
+        return fromWin32(err::BadPathname);
+    const std::string path = profileKeyPath(profile.name);
+    return m_registry.update([&](RegKey &root) {
+        // Never a key of credentials alone: a profile deleted meanwhile stays deleted.
+        RegKey *key = root.find(path);
+        if (!key)
+            return fromWin32(err::FileNotFound);
+        key->setValue(keys::kUserName, RegValue::ofString(profile.userName));
+        key->setValue(keys::kPassword, RegValue::ofString(profile.password));
+        key->setValue(keys::kProxyUserName, RegValue::ofString(profile.proxyUserName));
+        key->setValue(keys::kProxyPassword, RegValue::ofString(profile.proxyPassword));
+        return ResultCode{0};
+    });
+}
+
 ResultCode ProfileStore::exportTo(const std::filesystem::path &target)
 {
     return m_registry.saveKey(keys::kServers, target);

@@ -73,6 +73,9 @@ public:
     platform::ResultCode remove(std::string_view name);
     // Deletes one value of a profile key.
     platform::ResultCode removeValue(std::string_view name, std::string_view valueName);
+    // Writes the four credential values of an existing profile key in one change; 2 when the
+    // profile is not stored.
+    [[nodiscard]] platform::ResultCode writeCredentials(const protocol::ServerProfile &profile);
     // Deletes the four credential values of a profile in one change (missing ones are fine).
     platform::ResultCode removeCredentials(std::string_view name);
 

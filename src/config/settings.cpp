@@ -330,6 +330,11 @@ ResultCode Settings::load()
 
 ResultCode Settings::write(const SettingsValues &v, std::initializer_list<SettingField> fields)
 {
+    return write(v, std::span<const SettingField>(fields.begin(), fields.size()));
+}
+
+ResultCode Settings::write(const SettingsValues &v, std::span<const SettingField> fields)
+{
     std::vector<RegNamedValue> values;
     for (const SettingField f : fields)
         appendField(v, f, values);

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 
 namespace platform {
@@ -103,6 +104,7 @@ public:
     // Writes the listed fields of `v` in one atomic change and, when that succeeds, copies
     // them into the in-memory values. On failure nothing changes in memory.
     platform::ResultCode write(const SettingsValues &v, std::initializer_list<SettingField> fields);
+    platform::ResultCode write(const SettingsValues &v, std::span<const SettingField> fields);
     // Writes every field in which `v` differs from the in-memory values.
     platform::ResultCode update(const SettingsValues &v);
 

@@ -40,6 +40,9 @@ public:
     virtual std::vector<SelectionNode> selectedChain() const = 0;
     // The selected rows of the file list, in list order.
     virtual std::vector<protocol::FileItem> selectedFiles() const = 0;
+    // The profiles of the server nodes directly below the tree's root, in tree order, as the
+    // nodes hold them (credentials typed at log-on included).
+    virtual std::vector<protocol::ServerProfile> serverProfiles() const = 0;
     // Appends one line to the window's message pane (image: img::Success, img::Failure).
     virtual void appendMessage(int image, const QString &text) = 0;
 };

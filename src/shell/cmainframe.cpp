@@ -2,7 +2,6 @@
 
 #include "shell/aboutdialog.h"
 #include "shell/czemapp.h"
-#include "shell/optionsdialog.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
 #include "shell/tipsdialog.h"
@@ -13,6 +12,7 @@
 #include <config/profilestore.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
+#include <views/dialogs/optionsheet.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -522,8 +522,12 @@ void CMainFrame::helpContents()
 
 void CMainFrame::options()
 {
-    OptionsDialog dialog(m_app.module(), m_app.settings(), m_app.profiles(), this);
-    dialog.exec();
+    // Credentials follow the saving switch only for the servers a browse window shows.
+    const BrowseSelection *browse = activeBrowse();
+    views::COptionSheet sheet(m_app.module(), m_app.settings(), m_app.profiles(),
+                              browse ? std::optional(browse->serverProfiles()) : std::nullopt,
+                              m_app.module().bitmap(bmp::Header), this);
+    sheet.exec();
 }
 
 void CMainFrame::serverProfiles()

@@ -4,7 +4,6 @@
 #include "shelltestsupport.h"
 
 #include "shell/aboutdialog.h"
-#include "shell/optionsdialog.h"
 #include "shell/profileeditdialog.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
@@ -244,8 +243,6 @@ void TestLanguageModule::everyDialogFindsItsControls()
                                                           true, nullptr, nullptr));
     dialogs.push_back(std::make_unique<ProfileListDialog>(module, app.profiles(), app.settings(),
                                                           started.frame().smallImages(), nullptr));
-    dialogs.push_back(
-        std::make_unique<OptionsDialog>(module, app.settings(), app.profiles(), nullptr));
     dialogs.push_back(
         std::make_unique<TipsDialog>(module, app.settings(), app.tipsFile(), nullptr));
     for (const auto &dialog : dialogs) {

@@ -3,14 +3,13 @@
 
 #include "shelltestsupport.h"
 
-#include "shell/optionsdialog.h"
 #include "shell/profileeditdialog.h"
 #include "shell/profilelistdialog.h"
 
-#include <platform/registry.h>
 #include <config/profilestore.h>
 #include <config/registrykeys.h>
 #include <config/settings.h>
+#include <platform/registry.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -110,7 +109,6 @@ private slots:
     void exportThenImportRestoresTheProfiles();
     void importAnsweredNoChangesNothing();
     void importOfADamagedFileIsRefused();
-    void optionsClearCredentialsWhenSavingIsTurnedOff();
 };
 
 void TestProfiles::listShowsTheProfilesThatRead()
@@ -309,32 +307,6 @@ void TestProfiles::importOfADamagedFileIsRefused()
     started.frame().importProfiles();
     QVERIFY(!refusal.isEmpty());
     QCOMPARE(storedNames(*started.app), std::vector<std::string>{"Local"});
-}
-
-void TestProfiles::optionsClearCredentialsWhenSavingIsTurnedOff()
-{
-    shelltest::StartedApp started([](const QString &file) {
-        protocol::ServerProfile p = profile("Local", "127.0.0.1", 8080);
-        p.userName = "jane";
-        p.password = "secret";
-        writeProfiles(file, {p}, true);
-        platform::Registry registry(file.toStdString());
-        QCOMPARE(registry.writeDword(keys::kSettings, keys::kSaveUserPass, 1), 0);
-    });
-    CZemApp &app = *started.app;
-    OptionsDialog dialog(app.module(), app.settings(), app.profiles(), nullptr);
-    auto *save = dialog.findChild<QCheckBox *>(QStringLiteral("c1080"));
-    QVERIFY(save->isChecked());
-    save->setChecked(false);
-    dialog.accept();
-    QCOMPARE(app.settings().values().saveUserPass, 0u);
-    std::string password;
-    QCOMPARE(app.registry().readString(std::string(keys::kServers) + "\\Local", keys::kPassword,
-                                       password),
-             platform::fromWin32(platform::err::FileNotFound));
-    std::uint32_t stored = 1;
-    QCOMPARE(app.registry().readDword(keys::kSettings, keys::kSaveUserPass, stored), 0);
-    QCOMPARE(stored, 0u);
 }
 
 QTEST_MAIN(TestProfiles)
