@@ -237,6 +237,10 @@ struct HttpTransport::Handle
     // The server and user whose Basic challenge has already been answered: later posts to it
     // send the credentials at once instead of sending every body twice.
     std::string basicAccepted;
+    // The last answer came as HTTP/1.0 (with keep-alive, or it would have closed). libcurl
+    // sends every later request on such a connection as HTTP/1.0 whatever CURLOPT_HTTP_VERSION
+    // asks, so the next post takes a new connection.
+    bool lastAnswerHttp10 = false;
 };
 
 HttpTransport::HttpTransport()
@@ -307,6 +311,8 @@ ResultCode HttpTransport::post(const HttpEndpoint &endpoint, const std::string &
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    if (m_handle->lastAnswerHttp10)
+        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Brennovar");
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
@@ -359,6 +365,9 @@ ResultCode HttpTransport::post(const HttpEndpoint &endpoint, const std::string &
 
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    long version = 0;
+    curl_easy_getinfo(c, CURLINFO_HTTP_VERSION, &version);
+    m_handle->lastAnswerHttp10 = version == CURL_HTTP_VERSION_1_0;
     if (cc == CURLE_OK) {
         reply.status = static_cast<int>(status);
         if (status == 401)

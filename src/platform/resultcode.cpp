@@ -183,6 +183,9 @@ static const char *systemText(std::uint32_t e)
         return "The filename or extension is too long.";
     case err::FileTooLarge:
         return "The file size exceeds the limit allowed and cannot be saved.";
+    case err::FileInvalid:
+        return "The file was altered while it was being read, so the copy made of it is not "
+               "valid.";
     case err::NoUnicodeTranslation:
         return "No mapping for the Unicode character exists in the target multi-byte code "
                "page.";

@@ -41,6 +41,8 @@ constexpr std::uint32_t NotSupported = 50;
 constexpr std::uint32_t InvalidParameter = 87;
 constexpr std::uint32_t DirNotEmpty = 145;
 constexpr std::uint32_t FileTooLarge = 223;
+// ERROR_FILE_INVALID: a download found another version of the file between its pieces.
+constexpr std::uint32_t FileInvalid = 1006;
 constexpr std::uint32_t NoUnicodeTranslation = 1113;
 constexpr std::uint32_t InternalError = 1359;
 constexpr std::uint32_t CantResolveFilename = 1921;

@@ -59,9 +59,8 @@ bool ServiceClient::isCancelled() const
 
 ServiceClient::Notify ServiceClient::notifyGate() const
 {
-    // Only a client that reports progress takes part in a cancellable run.
-    if (m_sink == nullptr)
-        return Notify::GoOn;
+    // The cancel flag counts with or without a sink: a worker or a command-line run that shows
+    // no progress must still stop at these points.
     return isCancelled() ? Notify::Cancelled : Notify::GoOn;
 }
 

@@ -70,9 +70,8 @@ public:
     void setCancelFlag(const std::atomic<bool> *cancel) override;
     void setProgressSink(ProgressSink *sink) override { m_sink = sink; }
 
-    // Progress with cancellation. Without a sink: GoOn at once, never Cancelled. With one:
-    // Cancelled when the cancel flag is set (nothing is reported), else reports and GoOn.
-    // Never blocks.
+    // Progress with cancellation: Cancelled when the cancel flag is set (nothing is reported),
+    // else reports to the sink when there is one and GoOn. Never blocks.
     [[nodiscard]] Notify notifyItemText(std::string_view text);
     [[nodiscard]] Notify notifyStatusText(int stringId);
     [[nodiscard]] Notify notifySubTotal(std::int64_t total);

@@ -13,11 +13,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -44,6 +46,21 @@ constexpr const char *kDateFormat = "%04d/%02d/%02d %02d:%02d:%02d";
 
 // 0x800C0000 | ERROR_INVALID_DATA: a date text of the answer that is not a time.
 constexpr ResultCode kBadDate = platform::fromHttpStatus(platform::err::InvalidData);
+
+// A download whose pieces came from two versions of the file.
+constexpr ResultCode kOtherVersion = platform::fromWin32(platform::err::FileInvalid);
+// A download that meets another version starts over this many times before the file fails:
+// once is enough for one check-in during the download; a file changed again and again fails.
+constexpr int kDownloadRestarts = 1;
+// A piece lost to a dropped connection is asked for again up to this many times in a row,
+// after these pauses (a restarting server or a flaky link gets a moment, a dead one costs
+// about 1.5 s before the file fails).
+constexpr int kChunkRetries = 3;
+constexpr std::chrono::milliseconds kRetryPauses[kChunkRetries] = {std::chrono::milliseconds(100),
+                                                                   std::chrono::milliseconds(400),
+                                                                   std::chrono::milliseconds(1000)};
+// How often a pause looks at the cancel flag.
+constexpr std::chrono::milliseconds kCancelPoll(5);
 
 class LocalFile
 {
@@ -319,6 +336,34 @@ CallResult ServiceClient::checkin(std::string_view userId, std::string_view serv
     return upload(*this, job, localFile);
 }
 
+// A piece whose exchange broke off with the connection (reset, closed half way, nothing
+// answered, refused while the server restarts) is asked for again from the same offset: what
+// was written before stays, and a long download is not lost to one dropped connection.
+static bool isDroppedConnection(ResultCode rc)
+{
+    switch (platform::win32Error(rc)) {
+    case platform::err::InternetCannotConnect:
+    case platform::err::InternetConnectionAborted:
+    case platform::err::InternetConnectionReset:
+    case platform::err::InternetInvalidServerResponse:
+        return (static_cast<std::uint32_t>(rc) & 0xFFFF0000u) == 0x80070000u;
+    default:
+        return false;
+    }
+}
+
+// Waits `wait` unless the run is cancelled first; false when it was.
+static bool pauseUnlessCancelled(const ServiceClient &client, std::chrono::milliseconds wait)
+{
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (std::chrono::steady_clock::now() < until) {
+        if (client.isCancelled())
+            return false;
+        std::this_thread::sleep_for(kCancelPoll);
+    }
+    return !client.isCancelled();
+}
+
 CallResult ServiceClient::getFile(std::string_view userId, std::string_view serverFilePath,
                                   std::int32_t version, const std::filesystem::path &localFile)
 {
@@ -326,8 +371,8 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
         return failure(platform::kCancelled);
     if (notifyStatusText(names::kStringDownloadStart) == Notify::Cancelled)
         return failure(platform::kCancelled);
-    // A client without a sink still sees the run's cancel; opening the file empties it, so
-    // look before that, or a cancelled run would lose the user's local copy.
+    // Opening the file empties it, so look before that, or a cancelled run would lose the
+    // user's local copy.
     if (isCancelled())
         return failure(platform::kCancelled);
 
@@ -337,9 +382,14 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
         return failure(platform::fromErrno(errno));
 
     const std::string versionText = std::to_string(version);
+    // Every answer names the version it comes from by UpdateDate and TotalSize. Pieces of two
+    // versions (someone checked in between two pieces) must never make one file.
     std::string updateDate;
+    std::int64_t totalSize = 0;
     std::int64_t offset = 0;
     bool first = true;
+    int restartsLeft = kDownloadRestarts;
+    int retriesLeft = kChunkRetries;
     ChunkWriter writer(file);
 
     for (;;) {
@@ -347,9 +397,8 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
         if (notifyStatusText(names::kStringDownloadChunk) == Notify::Cancelled)
             return failure(platform::kCancelled);
 
-        if (isCancelled())
-            return failure(platform::kCancelled);
         std::int64_t size = 0;
+        bool otherVersion = false;
         CallResult result =
             call(names::kGetFile,
                  {E::text(names::kUserId, userId), E::text(names::kFilePath, serverFilePath),
@@ -358,9 +407,15 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
                      const std::int64_t count = reader.rowCount(names::kGetFileData);
                      if (count < 0)
                          return platform::kMissingResult;
-                     updateDate = reader.value(names::kGetFileUpdateDate, 0).value_or("");
+                     std::string date = reader.value(names::kGetFileUpdateDate, 0).value_or("");
                      const std::int64_t total =
                          parseDecimal(reader.value(names::kGetFileTotalSize, 0).value_or(""));
+                     if (!first && (date != updateDate || total != totalSize)) {
+                         otherVersion = true; // checked before a byte of it is written
+                         return kOtherVersion;
+                     }
+                     updateDate = std::move(date);
+                     totalSize = total;
                      size = parseDecimal(reader.value(names::kGetFileSize, 0).value_or(""));
                      if (first && notifySubTotal(total) == Notify::Cancelled)
                          return platform::kCancelled;
@@ -375,8 +430,29 @@ CallResult ServiceClient::getFile(std::string_view userId, std::string_view serv
                          return platform::fromWin32(platform::err::InvalidData);
                      return 0;
                  });
+        if (otherVersion) {
+            if (restartsLeft == 0)
+                return failure(kOtherVersion);
+            --restartsLeft;
+            if (::ftruncate(file.fd(), 0) != 0 || ::lseek(file.fd(), 0, SEEK_SET) != 0)
+                return failure(platform::fromErrno(errno));
+            offset = 0;
+            first = true;
+            updateDate.clear();
+            continue;
+        }
+        if (result.code < 0 && !isCancelled() && isDroppedConnection(result.code) &&
+            retriesLeft > 0) {
+            // Nothing of the broken piece was written: the answer is read whole first.
+            const auto wait = kRetryPauses[static_cast<std::size_t>(kChunkRetries - retriesLeft)];
+            --retriesLeft;
+            if (!pauseUnlessCancelled(*this, wait))
+                return failure(platform::kCancelled);
+            continue;
+        }
         if (!result.succeeded())
             return result;
+        retriesLeft = kChunkRetries;
         first = false;
         if (size <= 0)
             break;

@@ -1,5 +1,5 @@
-// The parts of the operation interface that launchers and formatters rely on: path rules,
-// name lists, kinds and titles, log line formatting, and the runner's cancel rules.
+// The parts of the operation interface that launchers rely on: path rules, name lists, kinds
+// and titles, log entry images and arguments, and the runner's hand-over to the service.
 
 #include "enginefixture.h"
 
@@ -77,63 +77,17 @@ TEST(Kinds, NumbersAndTitles)
     }
 }
 
-struct FormatCase
-{
-    const char *name;
-    const char *format;
-    std::vector<LogArgument> arguments;
-    const char *want;
-};
-
-class LogFormat : public ::testing::TestWithParam<FormatCase>
-{
-};
-
-TEST_P(LogFormat, ArgumentsReplaceTheirNumbers)
-{
-    const FormatCase &c = GetParam();
-    LogEntry e;
-    e.messageId = 2043;
-    e.arguments = c.arguments;
-    EXPECT_EQ(engine::formatLogEntry(e, c.format), c.want);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, LogFormat,
-    ::testing::Values(
-        FormatCase{"PathAndReason",
-                   "%1 could not be fetched: %2",
-                   {LogArgument::ofText("/w/a.txt"), LogArgument::ofText("locked")},
-                   "/w/a.txt could not be fetched: locked"},
-        FormatCase{"ReorderedAndRepeated",
-                   "%2 (%1, %1)",
-                   {LogArgument::ofText("a"), LogArgument::ofText("b")},
-                   "b (a, a)"},
-        FormatCase{"CodeAsHex",
-                   "failed with %1",
-                   {LogArgument::ofCode(static_cast<platform::ResultCode>(0x800704C7u))},
-                   "failed with 0x800704C7"},
-        FormatCase{"CodeText",
-                   "%1",
-                   {LogArgument::ofCodeText(platform::fromWin32(5))},
-                   "Access is denied."},
-        FormatCase{"PercentAndMissingArgument",
-                   "100%% of %1 %3",
-                   {LogArgument::ofNumber(7)},
-                   "100% of 7 "},
-        FormatCase{"ArgumentTextIsNotReadAgain", "%1", {LogArgument::ofText("50%1")}, "50%1"}),
-    enginetest::caseName);
-
-TEST(LogFormat, ErrorTextEntryIsTheCodesText)
+TEST(LogEntryImage, SuccessIsTenEverythingElseNine)
 {
     LogEntry e;
     e.kind = engine::LogKind::Warning;
     e.messageId = engine::kErrorTextMessage;
     e.code = platform::kCancelled;
-    EXPECT_EQ(engine::formatLogEntry(e, "ignored"), "The operation was canceled by the user.");
     EXPECT_EQ(e.image(), 9);
     e.kind = engine::LogKind::Success;
     EXPECT_EQ(e.image(), 10);
+    EXPECT_EQ(LogArgument::ofCode(platform::kCancelled).toString(), "0x800704C7");
+    EXPECT_EQ(LogArgument::ofNumber(-3).toString(), "-3");
 }
 
 class RunnerTest : public enginetest::EngineTest

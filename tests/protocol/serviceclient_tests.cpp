@@ -318,13 +318,19 @@ struct RecordingSink : protocol::ProgressSink
     void subPosition(std::int64_t n) override { events.push_back("pos:" + std::to_string(n)); }
 };
 
-TEST(Notify, WithoutSinkNeverReportsACancel)
+// A run without a progress display (a worker with no dialog, the command-line client) must
+// still be stoppable at every report.
+TEST(Notify, WithoutSinkStillSeesTheCancel)
 {
-    std::atomic<bool> cancel{true};
+    std::atomic<bool> cancel{false};
     ServiceClient client;
     client.setCancelFlag(&cancel);
     EXPECT_EQ(client.notifyItemText("x"), ServiceClient::Notify::GoOn);
-    EXPECT_EQ(client.notifySubTotal(1), ServiceClient::Notify::GoOn);
+    cancel = true;
+    EXPECT_EQ(client.notifyItemText("x"), ServiceClient::Notify::Cancelled);
+    EXPECT_EQ(client.notifyStatusText(2033), ServiceClient::Notify::Cancelled);
+    EXPECT_EQ(client.notifySubTotal(1), ServiceClient::Notify::Cancelled);
+    EXPECT_EQ(client.notifySubPosition(1), ServiceClient::Notify::Cancelled);
 }
 
 TEST(Notify, WithSinkForwardsUntilCancelled)

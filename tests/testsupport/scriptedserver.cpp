@@ -450,7 +450,7 @@ void ScriptedServer::serve(std::shared_ptr<Connection> c)
         case Mode::Trickle:
             break;
         }
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status);
+        std::string out = reply.httpVersion + ' ' + std::to_string(reply.status);
         out += ' ';
         out += reply.reason;
         out += "\r\n";

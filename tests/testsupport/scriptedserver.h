@@ -49,6 +49,7 @@ struct ScriptedReply
 
     int status = 200;
     std::string reason = "OK";
+    std::string httpVersion = "HTTP/1.1"; // of the status line, e.g. "HTTP/1.0" as old hosts
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     Mode mode = Mode::Normal;

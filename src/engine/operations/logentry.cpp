@@ -55,32 +55,4 @@ std::string LogArgument::toString() const
     return {};
 }
 
-std::string formatLogEntry(const LogEntry &entry, std::string_view format)
-{
-    if (entry.messageId == kErrorTextMessage)
-        return platform::errorText(entry.code, true);
-    std::string line;
-    line.reserve(format.size() + 64);
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        const char c = format[i];
-        if (c != '%' || i + 1 >= format.size()) {
-            line += c;
-            continue;
-        }
-        const char next = format[i + 1];
-        if (next == '%') {
-            line += '%';
-            ++i;
-        } else if (next >= '1' && next <= '9') {
-            const std::size_t index = static_cast<std::size_t>(next - '1');
-            if (index < entry.arguments.size())
-                line += entry.arguments[index].toString();
-            ++i;
-        } else {
-            line += c;
-        }
-    }
-    return line;
-}
-
 } // namespace engine

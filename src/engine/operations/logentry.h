@@ -57,8 +57,4 @@ struct LogEntry
     bool operator==(const LogEntry &) const = default;
 };
 
-// The line of `entry` with `format` (the string of its messageId): "%1" to "%9" stand for
-// the arguments, "%%" for "%". An entry with kErrorTextMessage ignores `format`.
-std::string formatLogEntry(const LogEntry &entry, std::string_view format);
-
 } // namespace engine
