@@ -70,3 +70,12 @@ if [ "$found" != 1 ] || [ "$running" != 1 ]; then
     fail "the installed program did not start with $module"
 fi
 echo "installed program started with $module"
+
+# The installed command-line client takes its string table from share/ravelind: with nothing
+# listening on the port, it says in the module's words that the logon failed.
+if [ -x "$usr/bin/ravelind-cli" ]; then
+    out=$(RAVELIND_CODEPAGE=437 "$usr/bin/ravelind-cli" --server http://127.0.0.1:9/Service.asmx \
+        --timeout 5 logon 2>&1) && fail "ravelind-cli logon succeeded without a server"
+    [[ $out == "Logon failed: "* ]] || fail "the installed ravelind-cli said: $out"
+    echo "installed ravelind-cli found its string table"
+fi
