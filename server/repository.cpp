@@ -1359,7 +1359,12 @@ void Repository::dropExpiredUploads()
     }
     for (const std::string &token : tokens)
         dropSessionLocked(db, token);
-    db.prepare("DELETE FROM finished_uploads WHERE touched < ?1").bind(1, limit).run();
+    try {
+        db.prepare("DELETE FROM finished_uploads WHERE touched < ?1").bind(1, limit).run();
+    } catch (const StorageError &e) {
+        // Kept for the next round; on a full disk the reserve below matters more.
+        std::cerr << "ravelind-server: " << e.what() << std::endl;
+    }
     keepReserve();
 }
 

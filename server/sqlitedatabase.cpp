@@ -106,10 +106,17 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path &file, Sync sync)
     // Writers are serialised by the repository; the time-out only covers readers
     // meeting a checkpoint.
     sqlite3_busy_timeout(m_db, 10000);
-    exec("PRAGMA journal_mode=WAL");
-    // FULL: a change that was answered as done survives a power cut.
-    exec(sync == Sync::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
-    exec("PRAGMA foreign_keys=ON");
+    try {
+        exec("PRAGMA journal_mode=WAL");
+        // FULL: a change that was answered as done survives a power cut.
+        exec(sync == Sync::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+        exec("PRAGMA foreign_keys=ON");
+    } catch (const StorageError &) {
+        // A throwing constructor runs no destructor (a full disk fails here).
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw;
+    }
 }
 
 SqliteDatabase::~SqliteDatabase()

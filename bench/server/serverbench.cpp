@@ -256,6 +256,35 @@ int main(int argc, char **argv)
         mebibytes, received / seconds / 1e6, seconds, received == size ? "" : " SIZE MISMATCH",
         peakMemoryKiB(server.pid));
 
+    // Hostile requests: eight at once, each just under the 16 MiB body limit and made of
+    // about four million empty elements. The element bound refuses them before a parse
+    // tree is built, so the peak stays near the bodies themselves.
+    {
+        std::string hostile =
+            envelope("GetFileList", element("UserID", "bench") + element("ParentPath", ""));
+        std::string filler;
+        while (filler.size() + hostile.size() + 4 < 16u * 1024 * 1024 - 64)
+            filler += "<e/>";
+        hostile.insert(hostile.find("<ParentPath>"), filler);
+        start = Clock::now();
+        std::vector<std::thread> attackers;
+        for (int t = 0; t < 8; ++t) {
+            attackers.emplace_back([&] {
+                httplib::Client attacker("127.0.0.1", server.port);
+                attacker.set_read_timeout(120);
+                attacker.Post("/Service.asmx",
+                              {{"SOAPAction", "\"" + kNamespace + "GetFileList\""}}, hostile,
+                              "text/xml; charset=utf-8");
+            });
+        }
+        for (auto &attacker : attackers)
+            attacker.join();
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        std::printf("8 requests of %zu empty elements at once: answered in %.2f s, server peak "
+                    "RSS %ld KiB\n",
+                    filler.size() / 4, seconds, peakMemoryKiB(server.pid));
+    }
+
     kill(server.pid, SIGTERM);
     waitpid(server.pid, nullptr, 0);
     std::filesystem::remove_all(dataDir);

@@ -464,6 +464,10 @@ TEST_F(ServiceTest, EqualContentIsStoredOnceAndPurgeFreesIt)
     expectOk(call("Delete",
                   {{"UserID", "alice"}, {"SelectPath", "Docs\\two.bin"}, {"IsPurge", "true"}}));
     EXPECT_EQ(blobCount(), 2);
+    // The last blob of a folder takes the folder with it.
+    expectOk(call("Delete", {{"UserID", "alice"}, {"SelectPath", "Docs"}, {"IsPurge", "true"}}));
+    EXPECT_EQ(blobCount(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(m_data.path() / "data" / "blobs"));
 }
 
 TEST_F(ServiceTest, WorkFoldersAndCommentsBelongToTheirItems)
