@@ -247,16 +247,19 @@ SystemError copyOver(const std::filesystem::path &source, const std::filesystem:
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
     if (::futimens(replacement.fd(), times) != 0)
         return lastError();
-    // The content must be on disk before the name points at it, or a crash could leave an
-    // empty file where the old one was.
-    if (::fdatasync(replacement.fd()) != 0)
+    // When an old file is replaced, the content must be on disk before the name points at it,
+    // or a crash could leave an empty file where the old one was. A new file replaces nothing:
+    // syncing it would only make a get of many new files wait on the disk for each one (a
+    // crash leaves at worst a short new file, which a get fetches again).
+    if (exists && ::fdatasync(replacement.fd()) != 0)
         return lastError();
     if (replacement.file().close() != 0)
         return lastError();
     if (::rename(replacement.path().c_str(), real.c_str()) != 0)
         return lastError();
     replacement.commit();
-    syncFolder(real.parent_path());
+    if (exists)
+        syncFolder(real.parent_path());
     return 0;
 }
 
