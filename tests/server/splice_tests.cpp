@@ -90,4 +90,39 @@ TEST(Splice, TwoDownloadsOfOneUserIdNeverMixTwoVersions)
     EXPECT_GT(downloads.load(), 10);
 }
 
+// A client whose kept-alive connection closed between two chunks goes on over a new
+// one: the chunk at the offset its download had reached still comes from its version.
+TEST(Splice, ADownloadThatGoesOnOverANewConnectionKeepsItsVersion)
+{
+    TempDir data;
+    ServerProcess server;
+    ASSERT_TRUE(server.start(data.path(), {"--chunk-size", "1000"}));
+    SoapClient reader(server.port());
+    SoapClient writer(server.port());
+    ASSERT_EQ(reader.logon("shared"), "shared");
+    ASSERT_EQ(writer.logon("writer"), "writer");
+    ASSERT_EQ(writer.addFile("writer", "", "f.bin", randomBytes(2500, 1)).status, 200);
+    auto totalAt = [&](long long offset) {
+        const Reply reply = reader.call("GetFile", {{"UserID", "shared"},
+                                                    {"FilePath", "f.bin"},
+                                                    {"Version", "-1"},
+                                                    {"Offset", std::to_string(offset)}});
+        return value(reply.body, "GetFileResponse/GetFileResult/TotalSize").value_or("?");
+    };
+    EXPECT_EQ(totalAt(0), "2500");
+    reader.disconnect();
+    ASSERT_EQ(writer
+                  .call("CheckOut",
+                        {{"UserID", "writer"}, {"ServerFilePath", "f.bin"}, {"LocalFilePath", "w"}})
+                  .status,
+              200);
+    ASSERT_EQ(writer.checkin("writer", "f.bin", randomBytes(4000, 2)).status, 200);
+    EXPECT_EQ(totalAt(1000), "2500");
+    reader.disconnect();
+    EXPECT_EQ(totalAt(2000), "2500");
+    EXPECT_EQ(totalAt(2500), "2500");
+    // Finished: the next download is of the new latest version.
+    EXPECT_EQ(totalAt(0), "4000");
+}
+
 } // namespace
