@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using engine::LogArgument;
@@ -123,6 +125,35 @@ TEST_F(RunnerTest, FactoryServiceIsUsed)
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(made, 1);
     EXPECT_EQ(reporter.events, std::vector<std::string>{"total 0"});
+}
+
+} // namespace
+
+namespace {
+
+// The window runs the worker on a thread of its own and cancels from its user-interface
+// thread: the flag is the only thing both touch.
+TEST_F(RunnerTest, CancelFromAnotherThreadStopsARunningWorker)
+{
+    for (int i = 0; i < 5; ++i)
+        service.addFile("Root", "f" + std::to_string(i), "content");
+    engine::OperationRequest r = request(OperationKind::GetFolder);
+    engine::Operation op(r, &reporter);
+    std::atomic<bool> inside{false};
+    service.beforeCall(3, [&] {
+        inside = true;
+        while (!op.isCancelled())
+            std::this_thread::yield();
+    });
+    platform::ResultCode rc = 0;
+    std::thread worker([&] { rc = run(op); });
+    while (!inside)
+        std::this_thread::yield();
+    op.cancel();
+    worker.join();
+    EXPECT_EQ(rc, platform::kCancelled);
+    EXPECT_EQ(reporter.cancelLines(), 1);
+    EXPECT_LE(service.callsOf("GetFile").size(), 2u);
 }
 
 } // namespace
