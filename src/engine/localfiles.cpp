@@ -1,11 +1,11 @@
 #include "localfiles.h"
 
+#include <platform/filedescriptor.h>
+#include <platform/filereplacement.h>
 #include <platform/resultcode.h>
 
-#include <array>
 #include <cerrno>
 #include <memory>
-#include <random>
 #include <string>
 #include <system_error>
 
@@ -23,40 +23,10 @@ constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 // small enough to stay a fixed cost on a worker thread.
 constexpr std::size_t kCopyBuffer = 256 * 1024;
 
-SystemError lastError()
+[[nodiscard]] SystemError lastError()
 {
     return platform::win32FromErrno(errno);
 }
-
-// The one owner of a descriptor.
-class Fd
-{
-public:
-    explicit Fd(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and reports the close's own failure (a late write error shows up here).
-    int close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd);
-    }
-
-private:
-    int m_fd;
-};
 
 bool isDirectory(const std::string &path)
 {
@@ -65,7 +35,7 @@ bool isDirectory(const std::string &path)
 }
 
 // mkdir and the judgement "the folder is there afterwards".
-SystemError makeLastFolder(const std::string &path)
+[[nodiscard]] SystemError makeLastFolder(const std::string &path)
 {
     if (::mkdir(path.c_str(), 0777) == 0)
         return 0;
@@ -74,52 +44,7 @@ SystemError makeLastFolder(const std::string &path)
     return isDirectory(path) ? 0 : platform::err::AlreadyExists;
 }
 
-// The temporary file beside the target that becomes the target by rename. Deletes itself
-// unless committed.
-class Replacement
-{
-public:
-    ~Replacement()
-    {
-        if (!m_path.empty() && !m_committed)
-            ::unlink(m_path.c_str());
-    }
-
-    SystemError create(const std::filesystem::path &target, mode_t mode)
-    {
-        std::random_device seed;
-        std::mt19937_64 rng((std::uint64_t{seed()} << 32) ^ seed());
-        const std::string folder =
-            target.parent_path().empty() ? std::string(".") : target.parent_path().native();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = folder + "/." + target.filename().native() + ".Zem";
-            static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-            for (std::uint64_t r = rng(), i = 0; i < 8; ++i, r /= 36)
-                name += kDigits[r % 36];
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (fd >= 0) {
-                m_fd = std::make_unique<Fd>(fd);
-                m_path = std::move(name);
-                return 0;
-            }
-            if (errno != EEXIST)
-                return lastError();
-        }
-        return platform::err::AlreadyExists;
-    }
-
-    int fd() const { return m_fd->get(); }
-    Fd &file() { return *m_fd; }
-    const std::string &path() const { return m_path; }
-    void commit() { m_committed = true; }
-
-private:
-    std::unique_ptr<Fd> m_fd;
-    std::string m_path;
-    bool m_committed = false;
-};
-
-SystemError copyContent(int from, int to)
+[[nodiscard]] SystemError copyContent(int from, int to)
 {
     const auto buffer = std::make_unique<char[]>(kCopyBuffer);
     for (;;) {
@@ -141,13 +66,6 @@ SystemError copyContent(int from, int to)
             done += put;
         }
     }
-}
-
-void syncFolder(const std::filesystem::path &folder)
-{
-    const Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        ::fsync(dir.get()); // best effort: the rename itself has already happened
 }
 
 } // namespace
@@ -191,7 +109,7 @@ SystemError makePath(const std::filesystem::path &path)
 
 SystemError copyOver(const std::filesystem::path &source, const std::filesystem::path &target)
 {
-    const Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const platform::FileDescriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!from.valid())
         return lastError();
     struct stat sourceStat = {};
@@ -228,18 +146,19 @@ SystemError copyOver(const std::filesystem::path &source, const std::filesystem:
             if (::geteuid() != 0 && ::geteuid() != targetStat.st_uid)
                 return platform::err::AccessDenied;
         } else {
-            const Fd probe(::open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+            const platform::FileDescriptor probe(
+                ::open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
             if (!probe.valid())
                 return platform::err::AccessDenied;
         }
         finalMode = (targetStat.st_mode & 07777) | S_IWUSR;
     }
 
-    Replacement replacement;
+    platform::FileReplacement replacement;
     // A new target takes the mode the umask gives; a replaced one is private until its final
     // mode is set, so its content is never readable by more people than the old target's.
-    if (const SystemError e = replacement.create(real, exists ? 0600 : 0666))
-        return e;
+    if (const platform::ResultCode rc = replacement.create(real, exists ? 0600 : 0666))
+        return platform::win32Error(rc);
     if (const SystemError e = copyContent(from.get(), replacement.fd()))
         return e;
     if (exists && ::fchmod(replacement.fd(), finalMode) != 0)
@@ -251,15 +170,9 @@ SystemError copyOver(const std::filesystem::path &source, const std::filesystem:
     // or a crash could leave an empty file where the old one was. A new file replaces nothing:
     // syncing it would only make a get of many new files wait on the disk for each one (a
     // crash leaves at worst a short new file, which a get fetches again).
-    if (exists && ::fdatasync(replacement.fd()) != 0)
-        return lastError();
-    if (replacement.file().close() != 0)
-        return lastError();
-    if (::rename(replacement.path().c_str(), real.c_str()) != 0)
-        return lastError();
-    replacement.commit();
-    if (exists)
-        syncFolder(real.parent_path());
+    const platform::ResultCode rc = exists ? replacement.commit() : replacement.commitUnsynced();
+    if (rc != 0)
+        return platform::win32Error(rc);
     return 0;
 }
 

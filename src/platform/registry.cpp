@@ -1,5 +1,8 @@
 #include "platform/registry.h"
 
+#include "platform/filedescriptor.h"
+#include "platform/filereplacement.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -17,6 +20,8 @@ namespace {
 
 constexpr std::string_view kHeader = "Ravelind Registry 1";
 constexpr char kSeparator = '\\';
+// The settings file, its lock and every export file: they may hold passwords.
+constexpr mode_t kFileMode = 0600;
 // A settings or profile file is a few kilobytes; anything near this is not one of ours, and
 // reading it whole would only cost memory.
 constexpr std::uintmax_t kMaxKeyFileSize = 64u * 1024u * 1024u;
@@ -28,16 +33,16 @@ char foldCase(char c)
 
 // The Windows numbers for the errno values file operations give.
 // A failed call that left errno at 0 is still a failure.
-ResultCode failureFromErrno(int e)
+[[nodiscard]] ResultCode failureFromErrno(int e)
 {
     return e == 0 ? kUnspecifiedFailure : fromErrno(e);
 }
 
-ResultCode badPath()
+[[nodiscard]] ResultCode badPath()
 {
     return fromWin32(err::BadPathname);
 }
-ResultCode notFound()
+[[nodiscard]] ResultCode notFound()
 {
     return fromWin32(err::FileNotFound);
 }
@@ -71,47 +76,18 @@ template<typename Key> Key *findChild(std::vector<Key> &keys, std::string_view n
     return nullptr;
 }
 
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and reports the close's own failure (a deferred write error shows here).
-    int close()
-    {
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc;
-    }
-
-private:
-    int m_fd;
-};
-
 // Exclusive lock around a read-modify-write of the settings file, held for the object's
 // life. flock() locks belong to the open file description, so two Registry objects in one
 // process exclude each other just as two processes do.
 class FileLock
 {
 public:
-    ResultCode acquire(const std::filesystem::path &lockFile)
+    [[nodiscard]] ResultCode acquire(const std::filesystem::path &lockFile)
     {
-        m_fd = std::make_unique<FileDescriptor>(
-            ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-        if (!m_fd->valid())
+        m_fd.reset(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode));
+        if (!m_fd.valid())
             return failureFromErrno(errno);
-        while (::flock(m_fd->get(), LOCK_EX) != 0) {
+        while (::flock(m_fd.get(), LOCK_EX) != 0) {
             if (errno != EINTR)
                 return failureFromErrno(errno);
         }
@@ -119,10 +95,10 @@ public:
     }
 
 private:
-    std::unique_ptr<FileDescriptor> m_fd; // closing the descriptor releases the lock
+    FileDescriptor m_fd; // closing the descriptor releases the lock
 };
 
-ResultCode readWholeFile(int fd, std::string &data)
+[[nodiscard]] ResultCode readWholeFile(int fd, std::string &data)
 {
     data.clear();
     char buffer[65536];
@@ -137,62 +113,6 @@ ResultCode readWholeFile(int fd, std::string &data)
             return 0;
         data.append(buffer, static_cast<std::size_t>(n));
     }
-}
-
-ResultCode writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return failureFromErrno(errno);
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
-// Makes a rename in `folder` durable.
-void syncFolder(const std::filesystem::path &folder)
-{
-    FileDescriptor dir(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        ::fsync(dir.get());
-}
-
-// Replaces `target` with `data`: a 0600 temporary file beside it, fsync, rename, fsync of the
-// folder. `target` is never written in place, so a crash leaves the old or the new file whole.
-// `st` receives the new file's status.
-ResultCode writeFileAtomically(const std::filesystem::path &target, std::string_view data,
-                               struct stat *st)
-{
-    std::string tmpl = target.string() + ".tmp-XXXXXX";
-    FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC)); // mkostemp creates with mode 0600
-    if (!fd.valid())
-        return failureFromErrno(errno);
-    auto fail = [&tmpl](int e) {
-        ::unlink(tmpl.c_str());
-        return failureFromErrno(e);
-    };
-    if (::fchmod(fd.get(), 0600) != 0)
-        return fail(errno);
-    if (const ResultCode rc = writeAll(fd.get(), data); rc != 0) {
-        ::unlink(tmpl.c_str());
-        return rc;
-    }
-    if (::fsync(fd.get()) != 0)
-        return fail(errno);
-    if (::rename(tmpl.c_str(), target.c_str()) != 0)
-        return fail(errno);
-    // After the rename: it changes the file's ctime, which the stamp compares.
-    if (st && ::fstat(fd.get(), st) != 0)
-        *st = {};
-    if (fd.close() != 0)
-        return failureFromErrno(errno);
-    syncFolder(target.parent_path());
-    return 0;
 }
 
 std::string escape(std::string_view s)
@@ -386,8 +306,8 @@ std::string_view trim(std::string_view s)
 
 // The parser behind parse() and readKeyFile(); `sections` receives each section's path as
 // the tree spells it, in file order.
-ResultCode parseText(std::string_view text, RegKey &root, std::string &why,
-                     std::vector<std::string> *sections)
+[[nodiscard]] ResultCode parseText(std::string_view text, RegKey &root, std::string &why,
+                                   std::vector<std::string> *sections)
 {
     root = RegKey{};
     RegKey *current = nullptr;
@@ -740,7 +660,7 @@ ResultCode Registry::commit(const RegKey &root)
         if (!ec)
             target = resolved;
     }
-    if (const ResultCode rc = writeFileAtomically(target, format(root), &st); rc != 0)
+    if (const ResultCode rc = replaceFile(target, format(root), kFileMode, &st); rc != 0)
         return rc;
     m_stamp = stampFrom<Stamp>(st);
     m_loaded = true;
@@ -832,8 +752,8 @@ ResultCode Registry::readValue(std::string_view keyPath, std::string_view name, 
 
 namespace {
 template<typename T, typename Get>
-ResultCode readTyped(Registry &reg, std::string_view keyPath, std::string_view name, RegType type,
-                     T &out, Get get)
+[[nodiscard]] ResultCode readTyped(Registry &reg, std::string_view keyPath, std::string_view name,
+                                   RegType type, T &out, Get get)
 {
     RegValue v;
     if (const ResultCode rc = reg.readValue(keyPath, name, v); rc != 0)
@@ -967,7 +887,7 @@ ResultCode Registry::saveKey(std::string_view keyPath, const std::filesystem::pa
     std::string text(kHeader);
     text += '\n';
     formatKey(text, parentPath, *key);
-    return writeFileAtomically(target, text, nullptr);
+    return replaceFile(target, text, kFileMode);
 }
 
 ResultCode Registry::readKeyFile(const std::filesystem::path &source, RegKeyFile &file,

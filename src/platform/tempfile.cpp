@@ -36,11 +36,8 @@ static int createZemFile(std::filesystem::path &name)
 
 ResultCode makeTempFile(std::filesystem::path &name)
 {
-    const int fd = createZemFile(name);
-    if (fd < 0)
-        return fromErrno(errno);
-    ::close(fd);
-    return 0;
+    const FileDescriptor fd(createZemFile(name));
+    return fd.valid() ? 0 : fromErrno(errno);
 }
 
 TempFile::~TempFile()
@@ -49,7 +46,7 @@ TempFile::~TempFile()
 }
 
 TempFile::TempFile(TempFile &&other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1))
+    : m_fd(std::move(other.m_fd))
     , m_path(std::exchange(other.m_path, {}))
 {
 }
@@ -58,7 +55,7 @@ TempFile &TempFile::operator=(TempFile &&other) noexcept
 {
     if (this != &other) {
         reset();
-        m_fd = std::exchange(other.m_fd, -1);
+        m_fd = std::move(other.m_fd);
         m_path = std::exchange(other.m_path, {});
     }
     return *this;
@@ -66,9 +63,7 @@ TempFile &TempFile::operator=(TempFile &&other) noexcept
 
 void TempFile::reset() noexcept
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_fd.reset();
     if (!m_path.empty()) {
         std::error_code ec;
         std::filesystem::remove(m_path, ec);
@@ -83,18 +78,18 @@ ResultCode TempFile::create(TempFile &out)
     const int fd = createZemFile(name);
     if (fd < 0)
         return fromErrno(errno);
-    out.m_fd = fd;
+    out.m_fd.reset(fd);
     out.m_path = std::move(name);
     return 0;
 }
 
 ResultCode TempFile::write(const void *data, std::size_t size)
 {
-    if (m_fd < 0)
+    if (!m_fd.valid())
         return fromWin32(err::InvalidHandle);
     const char *p = static_cast<const char *>(data);
     while (size > 0) {
-        const ssize_t n = ::write(m_fd, p, size);
+        const ssize_t n = ::write(m_fd.get(), p, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -109,10 +104,10 @@ ResultCode TempFile::write(const void *data, std::size_t size)
 ResultCode TempFile::read(void *data, std::size_t size, std::size_t &got)
 {
     got = 0;
-    if (m_fd < 0)
+    if (!m_fd.valid())
         return fromWin32(err::InvalidHandle);
     for (;;) {
-        const ssize_t n = ::read(m_fd, data, size);
+        const ssize_t n = ::read(m_fd.get(), data, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -125,9 +120,9 @@ ResultCode TempFile::read(void *data, std::size_t size, std::size_t &got)
 
 ResultCode TempFile::seek(std::int64_t offset)
 {
-    if (m_fd < 0)
+    if (!m_fd.valid())
         return fromWin32(err::InvalidHandle);
-    if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+    if (::lseek(m_fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0)
         return fromErrno(errno);
     return 0;
 }
@@ -135,12 +130,12 @@ ResultCode TempFile::seek(std::int64_t offset)
 ResultCode TempFile::size(std::int64_t &out) const
 {
     out = 0;
-    if (m_fd < 0)
+    if (!m_fd.valid())
         return fromWin32(err::InvalidHandle);
     struct stat st
     {
     };
-    if (::fstat(m_fd, &st) != 0)
+    if (::fstat(m_fd.get(), &st) != 0)
         return fromErrno(errno);
     out = static_cast<std::int64_t>(st.st_size);
     return 0;

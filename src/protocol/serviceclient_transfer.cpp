@@ -9,6 +9,7 @@
 #include "protocol/utf8.h"
 
 #include <platform/base64.h>
+#include <platform/filedescriptor.h>
 
 #include <algorithm>
 #include <array>
@@ -69,23 +70,16 @@ public:
         : m_fd(fd)
     {
     }
-    ~LocalFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    LocalFile(const LocalFile &) = delete;
-    LocalFile &operator=(const LocalFile &) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
+    bool isOpen() const { return m_fd.valid(); }
+    int fd() const { return m_fd.get(); }
 
     // Reads until `size` bytes or the end of the file; `got` is short only at the end.
-    ResultCode readFull(char *data, std::size_t size, std::size_t &got)
+    [[nodiscard]] ResultCode readFull(char *data, std::size_t size, std::size_t &got)
     {
         got = 0;
         while (got < size) {
-            const ssize_t n = ::read(m_fd, data + got, size - got);
+            const ssize_t n = ::read(m_fd.get(), data + got, size - got);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -97,10 +91,10 @@ public:
         return 0;
     }
 
-    ResultCode writeAll(const std::uint8_t *data, std::size_t size)
+    [[nodiscard]] ResultCode writeAll(const std::uint8_t *data, std::size_t size)
     {
         while (size > 0) {
-            const ssize_t n = ::write(m_fd, data, size);
+            const ssize_t n = ::write(m_fd.get(), data, size);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -112,7 +106,7 @@ public:
     }
 
 private:
-    int m_fd;
+    platform::FileDescriptor m_fd;
 };
 
 CallResult failure(ResultCode code)
@@ -122,7 +116,7 @@ CallResult failure(ResultCode code)
     return r;
 }
 
-ResultCode formatUpdateTime(const struct stat &st, std::string &out)
+[[nodiscard]] ResultCode formatUpdateTime(const struct stat &st, std::string &out)
 {
     struct tm local = {};
     if (::localtime_r(&st.st_mtim.tv_sec, &local) == nullptr)
@@ -173,7 +167,8 @@ public:
     // Appends the decoded text of every child of `path` (each child one base64 text; a child
     // without text adds nothing). Returns 0, kMissingResult for a missing node or a text that
     // is not base64, or the write's failure; `written` counts the bytes written.
-    ResultCode writeChildren(ResponseReader &reader, std::string_view path, std::int64_t &written)
+    [[nodiscard]] ResultCode writeChildren(ResponseReader &reader, std::string_view path,
+                                           std::int64_t &written)
     {
         m_written = 0;
         ResultCode failure = 0;
@@ -196,7 +191,7 @@ public:
     }
 
 private:
-    ResultCode feed(std::string_view text)
+    [[nodiscard]] ResultCode feed(std::string_view text)
     {
         for (std::size_t at = 0; at < text.size(); at += kDecodeSlice) {
             const std::size_t n = m_decoder.feed(text.substr(at, kDecodeSlice), m_bytes.data());
@@ -207,7 +202,7 @@ private:
         return 0;
     }
 
-    ResultCode finishText()
+    [[nodiscard]] ResultCode finishText()
     {
         const auto tail = m_decoder.finish(m_bytes.data());
         if (!tail)

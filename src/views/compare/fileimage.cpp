@@ -1,5 +1,7 @@
 #include "fileimage.h"
 
+#include <platform/filedescriptor.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -29,28 +31,6 @@ constexpr std::size_t kMaxReadChunk = std::size_t{1} << 30;
 constexpr char kTextEnd = 0x1A;
 // Transparent huge page size on x86-64 and most arm64 kernels; buffers this large get them.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-class Descriptor
-{
-public:
-    Descriptor(int fd, bool owned)
-        : m_fd(fd)
-        , m_owned(owned)
-    {
-    }
-    ~Descriptor()
-    {
-        if (m_owned)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-    bool m_owned;
-};
 
 } // namespace
 
@@ -129,7 +109,8 @@ FileImage FileImage::load(const std::string &path)
         image.allocate(0);
         return image;
     }
-    Descriptor owner(fd, !standardInput);
+    // Standard input stays open for whoever reads it next.
+    const platform::FileDescriptor owner(standardInput ? -1 : fd);
     try {
         image.readAll(fd);
     } catch (const std::bad_alloc &) {
