@@ -1,5 +1,7 @@
 #include "base64.h"
 
+#include "platform/check.h"
+
 #include <array>
 #include <cstring>
 
@@ -166,8 +168,11 @@ std::optional<std::size_t> Base64Decoder::finish(std::uint8_t *out)
         out[0] = static_cast<std::uint8_t>(bits >> 10);
         out[1] = static_cast<std::uint8_t>(bits >> 2);
         return 2;
+    case 1:
+        return std::nullopt; // one character cannot stand for a byte: not base64
     default:
-        return std::nullopt;
+        // decode() hands on every fourth character's group at once.
+        RAVELIND_CHECK(!"more than three characters left over", return std::nullopt);
     }
 }
 

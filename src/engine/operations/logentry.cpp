@@ -1,5 +1,7 @@
 #include "engine/operations/logentry.h"
 
+#include <platform/check.h>
+
 #include <cstdio>
 
 namespace engine {
@@ -52,7 +54,7 @@ std::string LogArgument::toString() const
     case Type::CodeText:
         return platform::errorText(static_cast<platform::ResultCode>(number), true);
     }
-    return {};
+    RAVELIND_CHECK(!"a log argument of no known type", return {});
 }
 
 } // namespace engine

@@ -2,6 +2,8 @@
 
 #include "engine/engineconstants.h"
 
+#include <platform/check.h>
+
 namespace engine {
 
 std::optional<OperationKind> operationKindFromNumber(int number)
@@ -34,7 +36,7 @@ int titleStringId(OperationKind kind)
     case OperationKind::GetVersion:
         return msg::kTitleGetVersion;
     }
-    return msg::kTitleGet;
+    RAVELIND_CHECK(!"an operation kind without a title", return msg::kTitleGet);
 }
 
 bool isFolderKind(OperationKind kind)

@@ -2,6 +2,7 @@
 
 #include "engine/operations/workercontext_p.h"
 
+#include <platform/check.h>
 #include <protocol/service.h>
 #include <protocol/serviceclient.h>
 
@@ -16,7 +17,7 @@ ServiceFactory serviceClientFactory()
     };
 }
 
-static platform::ResultCode runKind(WorkerContext &ctx)
+[[nodiscard]] static platform::ResultCode runKind(WorkerContext &ctx)
 {
     switch (ctx.request().kind) {
     case OperationKind::GetFiles:
@@ -44,7 +45,8 @@ static platform::ResultCode runKind(WorkerContext &ctx)
     case OperationKind::GetVersion:
         return runGetVersion(ctx);
     }
-    return platform::fromWin32(platform::err::InvalidParameter);
+    RAVELIND_CHECK(!"an operation kind without a worker",
+                   return platform::fromWin32(platform::err::InvalidParameter));
 }
 
 platform::ResultCode runOperation(Operation &operation, protocol::Service &service)
