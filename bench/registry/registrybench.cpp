@@ -44,7 +44,7 @@ public:
             key->setValue("SSL", platform::RegValue::ofDword(1));
             key->setValue("ProxyServer", platform::RegValue::ofString(""));
         }
-        m_reg->replaceKey("Software\\Quellvane\\Ravelind\\Servers", servers);
+        m_ok = m_reg->replaceKey("Software\\Quellvane\\Ravelind\\Servers", servers) == 0;
     }
     ~Store()
     {
@@ -52,17 +52,24 @@ public:
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
     }
+    // False when the profiles could not be written: the numbers would mean nothing.
+    bool ok() const { return m_ok; }
     platform::Registry &registry() { return *m_reg; }
     std::filesystem::path file() const { return m_dir / "registry.reg"; }
 
 private:
     std::filesystem::path m_dir;
     std::unique_ptr<platform::Registry> m_reg;
+    bool m_ok = false;
 };
 
 void BM_WriteOneValue(benchmark::State &state)
 {
     Store store(state.range(0));
+    if (!store.ok()) {
+        state.SkipWithError("cannot write the profiles");
+        return;
+    }
     std::uint32_t n = 0;
     for (auto _ : state) {
         if (store.registry().writeDword("Software\\Quellvane\\Ravelind\\Settings", "FilePos",
@@ -75,6 +82,10 @@ BENCHMARK(BM_WriteOneValue)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMill
 void BM_ReadAllProfilesUnchanged(benchmark::State &state)
 {
     Store store(state.range(0));
+    if (!store.ok()) {
+        state.SkipWithError("cannot write the profiles");
+        return;
+    }
     config::ProfileStore profiles(store.registry());
     for (auto _ : state)
         benchmark::DoNotOptimize(profiles.readAll());
@@ -84,12 +95,20 @@ BENCHMARK(BM_ReadAllProfilesUnchanged)->Arg(10)->Arg(100)->Arg(1000)->Unit(bench
 void BM_ReadAllProfilesAfterOtherWriter(benchmark::State &state)
 {
     Store store(state.range(0));
+    if (!store.ok()) {
+        state.SkipWithError("cannot write the profiles");
+        return;
+    }
     platform::Registry other(store.file());
     config::ProfileStore profiles(store.registry());
     std::uint32_t n = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        other.writeDword("Software\\Quellvane\\Ravelind\\Settings", "FilePos", ++n);
+        if (other.writeDword("Software\\Quellvane\\Ravelind\\Settings", "FilePos", ++n) != 0) {
+            state.SkipWithError("cannot write the settings file");
+            state.ResumeTiming();
+            break;
+        }
         state.ResumeTiming();
         benchmark::DoNotOptimize(profiles.readAll());
     }

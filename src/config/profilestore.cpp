@@ -27,7 +27,8 @@ std::string profileKeyPath(std::string_view name)
 }
 
 // Finds a value of the required type: 0, 2 when missing, 1629 when of another type.
-ResultCode lookUp(const RegKey &key, std::string_view name, RegType type, const RegValue *&out)
+[[nodiscard]] ResultCode lookUp(const RegKey &key, std::string_view name, RegType type,
+                                const RegValue *&out)
 {
     const RegNamedValue *nv = key.value(name);
     out = nv ? &nv->value : nullptr;
@@ -36,7 +37,8 @@ ResultCode lookUp(const RegKey &key, std::string_view name, RegType type, const 
     return nv->value.type == type ? 0 : fromWin32(err::DatatypeMismatch);
 }
 
-ResultCode readText(const RegKey &key, std::string_view name, bool required, std::string &field)
+[[nodiscard]] ResultCode readText(const RegKey &key, std::string_view name, bool required,
+                                  std::string &field)
 {
     const RegValue *v = nullptr;
     const ResultCode rc = lookUp(key, name, RegType::String, v);
@@ -47,7 +49,8 @@ ResultCode readText(const RegKey &key, std::string_view name, bool required, std
     return 0;
 }
 
-ResultCode readNumber(const RegKey &key, std::string_view name, bool required, std::uint32_t &field)
+[[nodiscard]] ResultCode readNumber(const RegKey &key, std::string_view name, bool required,
+                                    std::uint32_t &field)
 {
     const RegValue *v = nullptr;
     const ResultCode rc = lookUp(key, name, RegType::Dword, v);

@@ -41,9 +41,10 @@ public:
     // Errors: 111 name or key path too long, 1629 a value of the wrong type, 2 a required
     // value missing, 259 no such index. "Timeout" missing reads as 60; "ProxyServer" is read
     // (and required) only when "Proxy" is exactly 1; missing credentials read as empty.
-    platform::ResultCode read(std::size_t index, protocol::ServerProfile &profile);
+    [[nodiscard]] platform::ResultCode read(std::size_t index, protocol::ServerProfile &profile);
     // The same, by name.
-    platform::ResultCode readByName(std::string_view name, protocol::ServerProfile &profile);
+    [[nodiscard]] platform::ResultCode readByName(std::string_view name,
+                                                  protocol::ServerProfile &profile);
     // Every profile that reads, in order; the others are skipped as the tree skips them.
     std::vector<protocol::ServerProfile> readAll();
 
@@ -53,7 +54,8 @@ public:
     // Without credentials, credential values already stored stay. Refuses (161) an empty name
     // or one holding "\" or a control character, and (111) a name or key path that would be
     // too long to read back.
-    platform::ResultCode write(const protocol::ServerProfile &profile, bool withCredentials);
+    [[nodiscard]] platform::ResultCode write(const protocol::ServerProfile &profile,
+                                             bool withCredentials);
     // write() for a new profile: refuses (183) a name that a stored profile already has in
     // any letter case, instead of overwriting that profile.
     [[nodiscard]] platform::ResultCode add(const protocol::ServerProfile &profile,
@@ -70,34 +72,36 @@ public:
     // empty when there is none.
     std::string storedName(std::string_view name);
     // Deletes the profile key; 2 when there is none.
-    platform::ResultCode remove(std::string_view name);
+    [[nodiscard]] platform::ResultCode remove(std::string_view name);
     // Deletes one value of a profile key.
-    platform::ResultCode removeValue(std::string_view name, std::string_view valueName);
+    [[nodiscard]] platform::ResultCode removeValue(std::string_view name,
+                                                   std::string_view valueName);
     // Writes the four credential values of an existing profile key in one change; 2 when the
     // profile is not stored.
     [[nodiscard]] platform::ResultCode writeCredentials(const protocol::ServerProfile &profile);
     // Deletes the four credential values of a profile in one change (missing ones are fine).
-    platform::ResultCode removeCredentials(std::string_view name);
+    [[nodiscard]] platform::ResultCode removeCredentials(std::string_view name);
 
     // Saves the whole "Servers" key to `target` (mode 0600, atomic: an existing file is
     // replaced, never written in place). 2 when there is no "Servers" key.
-    platform::ResultCode exportTo(const std::filesystem::path &target);
+    [[nodiscard]] platform::ResultCode exportTo(const std::filesystem::path &target);
     // Step 1 of an import, before the user is asked: reads and checks the whole file. Refuses
     // (13, with `why`) a file that cannot be parsed, that does not hold a "Servers" key, or in
     // which no profile would read. Changes nothing.
-    platform::ResultCode readImport(const std::filesystem::path &source, ImportPlan &plan,
-                                    std::string &why);
+    [[nodiscard]] platform::ResultCode readImport(const std::filesystem::path &source,
+                                                  ImportPlan &plan, std::string &why);
     // Step 2, after the user said Yes: replaces the "Servers" key with the plan's content in
     // one atomic change.
-    platform::ResultCode applyImport(const ImportPlan &plan);
+    [[nodiscard]] platform::ResultCode applyImport(const ImportPlan &plan);
 
 private:
     platform::Registry &m_registry;
 };
 
 // Why a profile name cannot be stored (161, 111), or 0.
-platform::ResultCode checkProfileName(std::string_view name);
+[[nodiscard]] platform::ResultCode checkProfileName(std::string_view name);
 // Builds a profile from the values of its key with the read rules above.
-platform::ResultCode profileFromKey(const platform::RegKey &key, protocol::ServerProfile &profile);
+[[nodiscard]] platform::ResultCode profileFromKey(const platform::RegKey &key,
+                                                  protocol::ServerProfile &profile);
 
 } // namespace config

@@ -97,16 +97,18 @@ public:
     // little-endian entries), and an order array that is then not a permutation keeps the
     // default order. Returns 0, or the registry's error when the file cannot be read at all
     // (the defaults then apply).
-    platform::ResultCode load();
+    [[nodiscard]] platform::ResultCode load();
 
     const SettingsValues &values() const { return m_values; }
 
     // Writes the listed fields of `v` in one atomic change and, when that succeeds, copies
     // them into the in-memory values. On failure nothing changes in memory.
-    platform::ResultCode write(const SettingsValues &v, std::initializer_list<SettingField> fields);
-    platform::ResultCode write(const SettingsValues &v, std::span<const SettingField> fields);
+    [[nodiscard]] platform::ResultCode write(const SettingsValues &v,
+                                             std::initializer_list<SettingField> fields);
+    [[nodiscard]] platform::ResultCode write(const SettingsValues &v,
+                                             std::span<const SettingField> fields);
     // Writes every field in which `v` differs from the in-memory values.
-    platform::ResultCode update(const SettingsValues &v);
+    [[nodiscard]] platform::ResultCode update(const SettingsValues &v);
 
 private:
     platform::Registry &m_registry;

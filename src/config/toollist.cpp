@@ -26,7 +26,7 @@ std::string toolKeyPath(std::string_view name)
     return path;
 }
 
-ResultCode checkToolName(std::string_view name)
+[[nodiscard]] ResultCode checkToolName(std::string_view name)
 {
     if (!platform::isValidKeyName(name))
         return fromWin32(err::BadPathname);
@@ -36,7 +36,7 @@ ResultCode checkToolName(std::string_view name)
 }
 
 // All four values are required, each of its own type.
-ResultCode toolFromKey(const RegKey &key, ToolEntry &tool)
+[[nodiscard]] ResultCode toolFromKey(const RegKey &key, ToolEntry &tool)
 {
     ToolEntry t;
     t.name = key.name;

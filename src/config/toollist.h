@@ -88,15 +88,15 @@ public:
     std::size_t count();
     // The index-th tool key; all four values required. Errors: 111 name or key path too
     // long, 1629 a value of the wrong type, 2 a value missing, 259 no such index.
-    platform::ResultCode read(std::size_t index, ToolEntry &tool);
+    [[nodiscard]] platform::ResultCode read(std::size_t index, ToolEntry &tool);
     // Every tool that reads, in enumeration (creation) order; the others are skipped.
     std::vector<ToolEntry> load();
     // Creates the tool's key and writes its four values.
-    platform::ResultCode write(const ToolEntry &tool);
+    [[nodiscard]] platform::ResultCode write(const ToolEntry &tool);
     // At exit: replaces the "Menu" key with one key per tool in list order, in one atomic
     // change, so the next start sees the same list in the same order. Entries with an empty
     // or unstorable name are left out; of two with the same name the later wins.
-    platform::ResultCode save(const std::vector<ToolEntry> &tools);
+    [[nodiscard]] platform::ResultCode save(const std::vector<ToolEntry> &tools);
 
 private:
     platform::Registry &m_registry;

@@ -23,7 +23,7 @@ using platform::makeTempFile;
 // the last "/" are made below the current folder. Returns 0 when the last folder exists
 // afterwards, 82 for a path without any folder part (empty, or a bare name), 183 when a
 // file stands where the last folder should be, else the error of the failing creation.
-SystemError makePath(const std::filesystem::path &path);
+[[nodiscard]] SystemError makePath(const std::filesystem::path &path);
 
 // Copies `source` over `target`, also when the target is read-only. The content goes into a
 // new file beside the target that is renamed over it once complete, so a failure half way
@@ -32,16 +32,17 @@ SystemError makePath(const std::filesystem::path &path);
 // caller makes it read-only again where needed); a new target gets the umask's mode.
 // Returns 0, 5 for a target that is writable but cannot be opened for writing (or is a
 // folder), or the error of the failing step.
-SystemError copyOver(const std::filesystem::path &source, const std::filesystem::path &target);
+[[nodiscard]] SystemError copyOver(const std::filesystem::path &source,
+                                   const std::filesystem::path &target);
 
 // Deletes `path`, clearing its read-only state first. Returns -1 when the file does not
 // exist (and changes nothing), 0 when the read-only state cannot be cleared or the delete
 // fails, 1 when the file was deleted.
-int deleteLocal(const std::filesystem::path &path);
+[[nodiscard]] int deleteLocal(const std::filesystem::path &path);
 
 // Read-only: clears every write bit. Normal: sets the owner write bit again. Returns 0 or
 // the error of the failing step.
-SystemError setReadOnly(const std::filesystem::path &path, bool readOnly);
+[[nodiscard]] SystemError setReadOnly(const std::filesystem::path &path, bool readOnly);
 
 // True when `path` exists and carries no write bit at all.
 bool isReadOnly(const std::filesystem::path &path);

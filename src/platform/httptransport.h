@@ -59,8 +59,8 @@ public:
     // Blocks the calling thread. Returns 0 when an answer arrived (whatever its status),
     // otherwise a failure code: the internet range for transport failures, an errno-based
     // code for file failures, kCancelled when the cancel flag was seen.
-    ResultCode post(const HttpEndpoint &endpoint, const std::string &soapAction, TempFile &body,
-                    TempFile &response, HttpReply &reply);
+    [[nodiscard]] ResultCode post(const HttpEndpoint &endpoint, const std::string &soapAction,
+                                  TempFile &body, TempFile &response, HttpReply &reply);
 
 private:
     struct Handle;

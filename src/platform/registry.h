@@ -128,56 +128,63 @@ public:
     std::optional<RegistryNotice> takeNotice();
 
     bool keyExists(std::string_view keyPath);
-    ResultCode subkeyNames(std::string_view keyPath, std::vector<std::string> &names);
-    ResultCode valueNames(std::string_view keyPath, std::vector<std::string> &names);
+    [[nodiscard]] ResultCode subkeyNames(std::string_view keyPath, std::vector<std::string> &names);
+    [[nodiscard]] ResultCode valueNames(std::string_view keyPath, std::vector<std::string> &names);
     // A copy of the key and everything below it.
-    ResultCode readKey(std::string_view keyPath, RegKey &key);
+    [[nodiscard]] ResultCode readKey(std::string_view keyPath, RegKey &key);
 
-    ResultCode readValue(std::string_view keyPath, std::string_view name, RegValue &v);
-    ResultCode readString(std::string_view keyPath, std::string_view name, std::string &s);
-    ResultCode readDword(std::string_view keyPath, std::string_view name, std::uint32_t &d);
-    ResultCode readBinary(std::string_view keyPath, std::string_view name,
-                          std::vector<std::uint8_t> &b);
+    [[nodiscard]] ResultCode readValue(std::string_view keyPath, std::string_view name,
+                                       RegValue &v);
+    [[nodiscard]] ResultCode readString(std::string_view keyPath, std::string_view name,
+                                        std::string &s);
+    [[nodiscard]] ResultCode readDword(std::string_view keyPath, std::string_view name,
+                                       std::uint32_t &d);
+    [[nodiscard]] ResultCode readBinary(std::string_view keyPath, std::string_view name,
+                                        std::vector<std::uint8_t> &b);
 
     // Each call below is one atomic change of the file; writes create missing keys.
-    ResultCode createKey(std::string_view keyPath);
-    ResultCode writeValue(std::string_view keyPath, std::string_view name, RegValue v);
-    ResultCode writeString(std::string_view keyPath, std::string_view name, std::string s);
-    ResultCode writeDword(std::string_view keyPath, std::string_view name, std::uint32_t d);
-    ResultCode writeBinary(std::string_view keyPath, std::string_view name,
-                           std::vector<std::uint8_t> b);
+    [[nodiscard]] ResultCode createKey(std::string_view keyPath);
+    [[nodiscard]] ResultCode writeValue(std::string_view keyPath, std::string_view name,
+                                        RegValue v);
+    [[nodiscard]] ResultCode writeString(std::string_view keyPath, std::string_view name,
+                                         std::string s);
+    [[nodiscard]] ResultCode writeDword(std::string_view keyPath, std::string_view name,
+                                        std::uint32_t d);
+    [[nodiscard]] ResultCode writeBinary(std::string_view keyPath, std::string_view name,
+                                         std::vector<std::uint8_t> b);
     // Several values of one key in one change, in the given order: all or none.
-    ResultCode writeValues(std::string_view keyPath, std::vector<RegNamedValue> values);
-    ResultCode deleteValue(std::string_view keyPath, std::string_view name);
+    [[nodiscard]] ResultCode writeValues(std::string_view keyPath,
+                                         std::vector<RegNamedValue> values);
+    [[nodiscard]] ResultCode deleteValue(std::string_view keyPath, std::string_view name);
     // Deletes the key with all its subkeys.
-    ResultCode deleteKey(std::string_view keyPath);
+    [[nodiscard]] ResultCode deleteKey(std::string_view keyPath);
     // Replaces the key's values and subkeys with `content` (its name is not used); creates
     // the key when missing.
-    ResultCode replaceKey(std::string_view keyPath, const RegKey &content);
+    [[nodiscard]] ResultCode replaceKey(std::string_view keyPath, const RegKey &content);
     // Runs `change` on the whole tree under the lock and writes the result when it returns 0;
     // a failure leaves file and tree unchanged. For changes that must not be seen half done.
-    ResultCode update(const std::function<ResultCode(RegKey &root)> &change);
+    [[nodiscard]] ResultCode update(const std::function<ResultCode(RegKey &root)> &change);
 
     // Writes the key and its subtree to `target` in the format above (full key paths),
     // atomically and with mode 0600; an existing file is replaced, never written in place.
-    ResultCode saveKey(std::string_view keyPath, const std::filesystem::path &target);
+    [[nodiscard]] ResultCode saveKey(std::string_view keyPath, const std::filesystem::path &target);
     // Reads a file written by saveKey(). Every section must lie at or below the first one.
     // On failure `why` says what is wrong (line number and reason); nothing is changed.
-    static ResultCode readKeyFile(const std::filesystem::path &source, RegKeyFile &file,
-                                  std::string &why);
+    [[nodiscard]] static ResultCode readKeyFile(const std::filesystem::path &source,
+                                                RegKeyFile &file, std::string &why);
     // readKeyFile() then replaceKey(keyPath, ...): a bad file changes nothing.
-    ResultCode restoreKey(std::string_view keyPath, const std::filesystem::path &source,
-                          std::string &why);
+    [[nodiscard]] ResultCode restoreKey(std::string_view keyPath,
+                                        const std::filesystem::path &source, std::string &why);
 
     // The text form of a tree (root's subkeys with full paths); the parser of that form.
     // Exposed for tests and tools.
     static std::string format(const RegKey &root);
-    static ResultCode parse(std::string_view text, RegKey &root, std::string &why);
+    [[nodiscard]] static ResultCode parse(std::string_view text, RegKey &root, std::string &why);
 
 private:
-    ResultCode refresh();
-    ResultCode loadLocked();
-    ResultCode commit(const RegKey &root);
+    [[nodiscard]] ResultCode refresh();
+    [[nodiscard]] ResultCode loadLocked();
+    [[nodiscard]] ResultCode commit(const RegKey &root);
 
     std::filesystem::path m_file;
     RegKey m_root;

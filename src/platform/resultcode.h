@@ -14,10 +14,10 @@ using ResultCode = std::int32_t;
 // that has no counterpart, never 0 for a non-zero errno.
 std::uint32_t win32FromErrno(int errnoValue);
 // fromWin32(win32FromErrno(e)); 0 for e == 0.
-ResultCode fromErrno(int errnoValue);
+[[nodiscard]] ResultCode fromErrno(int errnoValue);
 // A libcurl failure (CURLcode as int) as a result code in the internet range 12000-12999;
 // CURLE_ABORTED_BY_CALLBACK is the user's cancel (kCancelled). 0 for CURLE_OK.
-ResultCode fromCurl(int curlCode);
+[[nodiscard]] ResultCode fromCurl(int curlCode);
 
 // A readable text for a result code: system and internet errors, the "answer is not XML"
 // family (0x800C0000 | HTTP status), a missing result element, and an explicit text for any
@@ -79,11 +79,11 @@ constexpr std::uint32_t InternetSecureFailure = 12175;
 constexpr std::uint32_t InternetLast = 12999;
 } // namespace err
 
-constexpr ResultCode fromWin32(std::uint32_t e)
+[[nodiscard]] constexpr ResultCode fromWin32(std::uint32_t e)
 {
     return e == 0 ? 0 : static_cast<ResultCode>(0x80070000u | (e & 0xFFFFu));
 }
-constexpr ResultCode fromHttpStatus(int status)
+[[nodiscard]] constexpr ResultCode fromHttpStatus(int status)
 {
     return static_cast<ResultCode>(0x800C0000u | (static_cast<std::uint32_t>(status) & 0xFFFFu));
 }

@@ -66,7 +66,7 @@ public:
     XmlDocument &operator=(XmlDocument &&) noexcept;
 
     // Parses the file; kUnspecifiedFailure when it is not a well-formed document.
-    ResultCode loadFile(const std::filesystem::path &file);
+    [[nodiscard]] ResultCode loadFile(const std::filesystem::path &file);
     // The document node (parent of the root element); null before a successful load.
     XmlNode root() const;
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The outcome of one service call, as a value.
+// The outcome of one service call, as a value. [[nodiscard]]: every function returning one
+// warns when its caller drops it, so no failed call goes unnoticed.
 
 #include <platform/resultcode.h>
 
@@ -8,7 +9,7 @@
 
 namespace protocol {
 
-struct CallResult
+struct [[nodiscard]] CallResult
 {
     // 0 when the exchange happened; negative for local, transport and document failures.
     platform::ResultCode code = 0;

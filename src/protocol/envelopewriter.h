@@ -23,14 +23,14 @@ public:
     }
 
     // Each returns 0, or the failure code of the write; the caller ends the call with it.
-    platform::ResultCode beginEnvelope();
-    platform::ResultCode beginOperation(std::string_view operation);
+    [[nodiscard]] platform::ResultCode beginEnvelope();
+    [[nodiscard]] platform::ResultCode beginOperation(std::string_view operation);
     // <name>value</name>, with & < > in the value written as entity references.
-    platform::ResultCode element(std::string_view name, std::string_view value);
+    [[nodiscard]] platform::ResultCode element(std::string_view name, std::string_view value);
     // Text written unchanged (the "<Data>" and "</Data>" around an upload chunk).
-    platform::ResultCode raw(std::string_view text);
-    platform::ResultCode endOperation(std::string_view operation);
-    platform::ResultCode endEnvelope();
+    [[nodiscard]] platform::ResultCode raw(std::string_view text);
+    [[nodiscard]] platform::ResultCode endOperation(std::string_view operation);
+    [[nodiscard]] platform::ResultCode endEnvelope();
 
 private:
     platform::TempFile &m_request;

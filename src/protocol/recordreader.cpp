@@ -29,8 +29,8 @@ static std::int32_t toInt32(std::string_view text)
 
 // Reads every row below `path` with `makeRow(field)`, appending to `list`.
 template<typename Item, typename MakeRow>
-static platform::ResultCode readRows(ResponseReader &reader, std::string_view path,
-                                     std::vector<Item> &list, MakeRow makeRow)
+[[nodiscard]] static platform::ResultCode readRows(ResponseReader &reader, std::string_view path,
+                                                   std::vector<Item> &list, MakeRow makeRow)
 {
     const std::int64_t count = reader.rowCount(path);
     if (count < 0)

@@ -15,9 +15,13 @@ class ResponseReader;
 
 // Each appends to `list` (never clears it) and returns 0, or kMissingResult with nothing
 // appended when the answer has no result element.
-platform::ResultCode readFolderItems(ResponseReader &reader, std::vector<FolderItem> &list);
-platform::ResultCode readFileItems(ResponseReader &reader, std::vector<FileItem> &list);
-platform::ResultCode readHistoryItems(ResponseReader &reader, std::vector<HistoryItem> &list);
-platform::ResultCode readDeletedItems(ResponseReader &reader, std::vector<DeletedItem> &list);
+[[nodiscard]] platform::ResultCode readFolderItems(ResponseReader &reader,
+                                                   std::vector<FolderItem> &list);
+[[nodiscard]] platform::ResultCode readFileItems(ResponseReader &reader,
+                                                 std::vector<FileItem> &list);
+[[nodiscard]] platform::ResultCode readHistoryItems(ResponseReader &reader,
+                                                    std::vector<HistoryItem> &list);
+[[nodiscard]] platform::ResultCode readDeletedItems(ResponseReader &reader,
+                                                    std::vector<DeletedItem> &list);
 
 } // namespace protocol

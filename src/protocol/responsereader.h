@@ -30,7 +30,7 @@ public:
     // Copies the response into a temporary file, refuses a body that does not begin with the
     // exact prolog <?xml version="1.0" encoding="utf-8"?> (0x800C0000 | status), and parses
     // it (kUnspecifiedFailure when that fails). 0 on success.
-    platform::ResultCode load(int httpStatus);
+    [[nodiscard]] platform::ResultCode load(int httpStatus);
     bool isLoaded() const { return m_loaded; }
 
     // Text of child number `index` of the node at `path`; nothing when the body, the node or

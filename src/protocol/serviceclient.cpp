@@ -105,8 +105,9 @@ platform::HttpTransport &ServiceClient::transport()
     return *m_transport;
 }
 
-static platform::ResultCode writeRequest(platform::TempFile &request, std::string_view operation,
-                                         std::span<const RequestElement> elements)
+[[nodiscard]] static platform::ResultCode writeRequest(platform::TempFile &request,
+                                                       std::string_view operation,
+                                                       std::span<const RequestElement> elements)
 {
     EnvelopeWriter w(request);
     platform::ResultCode rc = w.beginEnvelope();

@@ -25,8 +25,8 @@ std::vector<std::string> zemFiles()
 platform::TempFile fileWith(std::string_view bytes)
 {
     platform::TempFile f;
-    if (platform::TempFile::create(f) == 0)
-        f.write(bytes);
+    EXPECT_EQ(platform::TempFile::create(f), 0);
+    EXPECT_EQ(f.write(bytes), 0);
     return f;
 }
 

@@ -50,8 +50,8 @@ struct DirCloser
 
 // The entry names of a local folder without "." and "..", sorted so that runs and their
 // logs repeat. 0 or the code of the failing step.
-platform::ResultCode listFolder(const std::filesystem::path &folder,
-                                std::vector<std::string> &names)
+[[nodiscard]] platform::ResultCode listFolder(const std::filesystem::path &folder,
+                                              std::vector<std::string> &names)
 {
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir)
@@ -108,7 +108,7 @@ public:
     // holds; false when the run was cancelled.
     bool addFolder(const std::string &serverParent, const std::filesystem::path &localFolder);
 
-    platform::ResultCode lastFailure() const { return m_lastFailure; }
+    [[nodiscard]] platform::ResultCode lastFailure() const { return m_lastFailure; }
 
 private:
     void failed(const std::filesystem::path &path, LogArgument reason, platform::ResultCode code)

@@ -78,6 +78,8 @@ CheckOutOutcome checkOutOne(WorkerContext &ctx, const std::string &serverPath,
 
 void releaseLocalCopy(WorkerContext &ctx, const std::filesystem::path &localPath)
 {
+    // Best effort: the server has already taken the change, and the state of the local copy
+    // is not part of the operation's outcome.
     if (ctx.request().deleteLocal)
         (void)deleteLocal(localPath);
     else

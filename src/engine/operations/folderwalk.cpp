@@ -23,7 +23,7 @@ public:
     {
     }
 
-    platform::ResultCode run();
+    [[nodiscard]] platform::ResultCode run();
 
 private:
     WalkStep filesPass(const std::string &folder, const std::filesystem::path &local);

@@ -36,6 +36,6 @@ struct WalkRules
 
 // The whole walk of request().serverPath (which ends in "\") into request().localFolder.
 // Returns the walk's last failure code (0 when none had a code), or kCancelled.
-platform::ResultCode runFolderWalk(WorkerContext &ctx, const WalkRules &rules);
+[[nodiscard]] platform::ResultCode runFolderWalk(WorkerContext &ctx, const WalkRules &rules);
 
 } // namespace engine

@@ -38,7 +38,8 @@ FetchOutcome fetchFile(WorkerContext &ctx, const std::string &serverPath,
         if (const SystemError e = copyOver(temp.path(), localPath); e != 0)
             code = platform::fromWin32(e);
         else if (!ctx.request().keepWritable)
-            (void)setReadOnly(localPath, true);
+            (void)setReadOnly(localPath, true); // the file arrived; a copy left writable does
+                                                // not make the get a failure
     }
     temp.reset();
 

@@ -130,7 +130,7 @@ public:
     TempName &operator=(const TempName &) = delete;
 
     // Makes a new temporary file (the old one is deleted first); 0 or the failure's code.
-    platform::ResultCode make();
+    [[nodiscard]] platform::ResultCode make();
     void reset();
     const std::filesystem::path &path() const { return m_path; }
 
@@ -139,18 +139,18 @@ private:
 };
 
 // The run's workers, one per kind.
-platform::ResultCode runGetFiles(WorkerContext &ctx);
-platform::ResultCode runGetFolder(WorkerContext &ctx);
-platform::ResultCode runGetVersion(WorkerContext &ctx);
-platform::ResultCode runCheckOutFiles(WorkerContext &ctx);
-platform::ResultCode runUndoCheckOutFiles(WorkerContext &ctx);
-platform::ResultCode runCheckOutFolder(WorkerContext &ctx);
-platform::ResultCode runUndoCheckOutFolder(WorkerContext &ctx);
-platform::ResultCode runCheckInFiles(WorkerContext &ctx);
-platform::ResultCode runCheckInFolder(WorkerContext &ctx);
-platform::ResultCode runMoveFiles(WorkerContext &ctx);
-platform::ResultCode runAddDropped(WorkerContext &ctx);
-platform::ResultCode runMoveFolder(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runGetFiles(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runGetFolder(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runGetVersion(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runCheckOutFiles(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runUndoCheckOutFiles(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runCheckOutFolder(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runUndoCheckOutFolder(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runCheckInFiles(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runCheckInFolder(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runMoveFiles(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runAddDropped(WorkerContext &ctx);
+[[nodiscard]] platform::ResultCode runMoveFolder(WorkerContext &ctx);
 
 } // namespace engine
 
