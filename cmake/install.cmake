@@ -3,10 +3,7 @@
 include(GNUInstallDirs)
 
 set(RAVELIND_DATA_DIR ${CMAKE_INSTALL_DATADIR}/ravelind)
-set(RAVELIND_PROGRAMS ravelind-server ravelind-diff)
-if(TARGET ravelind-cli)
-    list(APPEND RAVELIND_PROGRAMS ravelind-cli)
-endif()
+set(RAVELIND_PROGRAMS ravelind-server ravelind-diff ravelind-cli)
 if(RAVELIND_GUI)
     list(APPEND RAVELIND_PROGRAMS ravelind)
 endif()
