@@ -1,5 +1,7 @@
 #include "cliconnection.h"
 
+#include <platform/filedescriptor.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -117,16 +119,15 @@ std::optional<std::string> passwordFrom(const char *environment,
 
 std::optional<std::string> promptPassword(std::string_view prompt)
 {
-    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    const platform::FileDescriptor owner(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
+    const int tty = owner.get();
     if (tty < 0)
         return std::nullopt;
     struct termios saved
     {
     };
-    if (::tcgetattr(tty, &saved) != 0) {
-        ::close(tty);
+    if (::tcgetattr(tty, &saved) != 0)
         return std::nullopt;
-    }
     struct termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
@@ -148,7 +149,6 @@ std::optional<std::string> promptPassword(std::string_view prompt)
         password += c;
     }
     ::tcsetattr(tty, TCSAFLUSH, &saved);
-    ::close(tty);
     if (!ended && password.empty())
         return std::nullopt;
     return password;
