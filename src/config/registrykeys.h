@@ -46,6 +46,8 @@ inline constexpr std::string_view kColHistoryOrder = "ColHistoryOrder";
 inline constexpr std::string_view kStartUp = "StartUp";
 inline constexpr std::string_view kFilePos = "FilePos";
 inline constexpr std::string_view kTimeStamp = "TimeStamp";
+inline constexpr std::string_view kShowToolbar = "ShowToolbar";
+inline constexpr std::string_view kShowStatusBar = "ShowStatusBar";
 
 // Profile values, in the order they are written.
 inline constexpr std::string_view kServer = "Server";

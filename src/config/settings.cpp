@@ -146,6 +146,10 @@ void appendField(const SettingsValues &v, SettingField f, std::vector<RegNamedVa
         return dword(keys::kSaveColumnSize, v.saveColumnSize);
     case SettingField::SaveColumnOrder:
         return dword(keys::kSaveColumnOrder, v.saveColumnOrder);
+    case SettingField::ShowToolbar:
+        return dword(keys::kShowToolbar, v.showToolbar);
+    case SettingField::ShowStatusBar:
+        return dword(keys::kShowStatusBar, v.showStatusBar);
     case SettingField::ColMain:
         return binary(keys::kColMain, toBytes(v.colMain));
     case SettingField::ColMainOrder:
@@ -208,6 +212,12 @@ void copyField(const SettingsValues &from, SettingField f, SettingsValues &to)
     case SettingField::SaveColumnOrder:
         to.saveColumnOrder = from.saveColumnOrder;
         break;
+    case SettingField::ShowToolbar:
+        to.showToolbar = from.showToolbar;
+        break;
+    case SettingField::ShowStatusBar:
+        to.showStatusBar = from.showStatusBar;
+        break;
     case SettingField::ColMain:
         to.colMain = from.colMain;
         break;
@@ -243,7 +253,8 @@ constexpr SettingField kAllFields[] = {
     SettingField::ColMain,          SettingField::ColMainOrder,
     SettingField::ColHistory,       SettingField::ColHistoryOrder,
     SettingField::StartUp,          SettingField::FilePos,
-    SettingField::TimeStamp,
+    SettingField::TimeStamp,        SettingField::ShowToolbar,
+    SettingField::ShowStatusBar,
 };
 
 } // namespace
@@ -324,6 +335,8 @@ ResultCode Settings::load()
     dword(keys::kStartUp, v.startUp);
     dword(keys::kFilePos, v.filePos);
     text(keys::kTimeStamp, v.timeStamp);
+    dword(keys::kShowToolbar, v.showToolbar);
+    dword(keys::kShowStatusBar, v.showStatusBar);
     m_values = std::move(v);
     return 0;
 }

@@ -48,9 +48,11 @@ struct SettingsValues
     // First 4 entries: the file-history layout; last 5: the folder-history layout.
     std::array<std::int32_t, 9> colHistory{70, 200, 120, 200, 200, 70, 200, 120, 200};
     std::array<std::int32_t, 9> colHistoryOrder{0, 1, 2, 3, 0, 1, 2, 3, 4};
-    std::uint32_t startUp = 0; // 0: show the tip of the day at start-up
-    std::uint32_t filePos = 0; // read position in the tips file
-    std::string timeStamp;     // tips file time when filePos was valid; empty when none
+    std::uint32_t startUp = 0;       // 0: show the tip of the day at start-up
+    std::uint32_t filePos = 0;       // read position in the tips file
+    std::string timeStamp;           // tips file time when filePos was valid; empty when none
+    std::uint32_t showToolbar = 1;   // the main window's toolbar is shown
+    std::uint32_t showStatusBar = 1; // the main window's status bar is shown
 
     // The show command for the main window at start-up: the stored state only when window
     // sizes are restored, else Normal.
@@ -82,6 +84,8 @@ enum class SettingField {
     StartUp,
     FilePos,
     TimeStamp,
+    ShowToolbar,
+    ShowStatusBar,
 };
 
 class Settings

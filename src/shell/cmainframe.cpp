@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QSplashScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -90,6 +91,7 @@ bool CMainFrame::create(QString &error)
     buildMenus();
     buildToolbar();
     buildStatusBar();
+    restoreBars();
     restorePlacement();
     return true;
 }
@@ -174,15 +176,31 @@ void CMainFrame::buildMenus()
 
     m_windowMenu = menuBar()->addMenu(module.text(str::MenuWindow));
     connect(makeAction(cmd::WindowCascade), &QAction::triggered, this,
-            [this] { m_mdiArea->cascadeSubWindows(); });
+            &CMainFrame::cascadeChildren);
     connect(makeAction(cmd::WindowTile), &QAction::triggered, this,
             [this] { m_mdiArea->tileSubWindows(); });
     connect(makeAction(cmd::WindowCloseAll), &QAction::triggered, this,
             [this] { m_mdiArea->closeAllSubWindows(); });
+    // The keys of other multi-window programs: Ctrl+Tab and Ctrl+F6 go round the children,
+    // Ctrl+W and Ctrl+F4 close the active one.
+    QAction *next = makeAction(cmd::WindowNext);
+    next->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_F6)});
+    connect(next, &QAction::triggered, m_mdiArea, &QMdiArea::activateNextSubWindow);
+    QAction *previous = makeAction(cmd::WindowPrevious);
+    previous->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)});
+    connect(previous, &QAction::triggered, m_mdiArea, &QMdiArea::activatePreviousSubWindow);
+    QAction *close = makeAction(cmd::WindowClose);
+    close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)});
+    connect(close, &QAction::triggered, m_mdiArea, &QMdiArea::closeActiveSubWindow);
+    // In the window's own list of actions, so the keys work while the menu is closed.
+    addActions({next, previous, close});
     connect(m_windowMenu, &QMenu::aboutToShow, this, [this] {
         m_windowMenu->clear();
         const QList<QMdiSubWindow *> children = m_mdiArea->subWindowList();
-        for (int id : {cmd::WindowCascade, cmd::WindowTile, cmd::WindowCloseAll}) {
+        for (int id : {cmd::WindowCascade, cmd::WindowTile, cmd::WindowClose, cmd::WindowCloseAll,
+                       cmd::WindowNext, cmd::WindowPrevious}) {
             m_windowMenu->addAction(action(id));
             action(id)->setEnabled(!children.isEmpty());
         }
@@ -204,6 +222,33 @@ void CMainFrame::buildMenus()
     help->addAction(action(cmd::TipOfTheDay));
     help->addSeparator();
     help->addAction(action(cmd::About));
+}
+
+void CMainFrame::cascadeChildren()
+{
+    // QMdiArea's own cascade sizes each child to its size hint, which for a window that
+    // shows only a view is a title bar and little else. Here every child gets three quarters
+    // of the area, each one title bar lower and to the right, starting again at the top
+    // left when the next would leave the area.
+    const QList<QMdiSubWindow *> children = m_mdiArea->subWindowList();
+    const QRect area = m_mdiArea->viewport()->rect();
+    if (children.isEmpty() || area.isEmpty())
+        return;
+    const int step = qMax(16, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 4);
+    const QSize size(qMax(area.width() * 3 / 4, qMin(area.width(), 320)),
+                     qMax(area.height() * 3 / 4, qMin(area.height(), 240)));
+    int offset = 0;
+    for (QMdiSubWindow *child : children) {
+        if (child->isMinimized() || child->isMaximized())
+            child->showNormal();
+        if (offset + size.width() > area.width() || offset + size.height() > area.height())
+            offset = 0;
+        child->setGeometry(QRect(QPoint(offset, offset), size));
+        child->raise();
+        offset += step;
+    }
+    if (QMdiSubWindow *active = m_mdiArea->activeSubWindow())
+        active->raise();
 }
 
 void CMainFrame::buildToolbar()
@@ -307,6 +352,26 @@ void CMainFrame::showWithState(config::ShowState state)
     case config::ShowState::Normal:
         show();
         break;
+    }
+}
+
+void CMainFrame::restoreBars()
+{
+    const config::SettingsValues &v = m_app.settings().values();
+    action(cmd::ViewToolbar)->setChecked(v.showToolbar != 0);
+    action(cmd::ViewStatusBar)->setChecked(v.showStatusBar != 0);
+    // From here on every change of either is kept for the next start.
+    for (int id : {cmd::ViewToolbar, cmd::ViewStatusBar}) {
+        connect(action(id), &QAction::toggled, this, [this, id](bool on) {
+            config::SettingsValues changed = m_app.settings().values();
+            const bool toolbar = id == cmd::ViewToolbar;
+            (toolbar ? changed.showToolbar : changed.showStatusBar) = on ? 1 : 0;
+            const platform::ResultCode rc =
+                m_app.settings().write(changed, {toolbar ? config::SettingField::ShowToolbar
+                                                         : config::SettingField::ShowStatusBar});
+            if (platform::failed(rc))
+                showStatusMessage(views::errorText(m_app.module(), rc));
+        });
     }
 }
 

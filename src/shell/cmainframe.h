@@ -74,6 +74,8 @@ public:
     void about();
     // Shows the tips dialog, modal.
     void tipOfTheDay();
+    // Window > Cascade: every child at a usable size, one title bar apart.
+    void cascadeChildren();
     void helpContents();
     void options();
     void serverProfiles();
@@ -98,6 +100,8 @@ private:
     void buildToolbar();
     void buildStatusBar();
     void restorePlacement();
+    // The toolbar and status bar as they were shown last time.
+    void restoreBars();
     void savePlacement();
     void updateCommandStates();
     void closeSplash();

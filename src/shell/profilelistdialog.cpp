@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -41,6 +42,7 @@ ProfileListDialog::ProfileListDialog(const views::LanguageModule &module,
         m_edit->setEnabled(selected == 1);
     });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &ProfileListDialog::editSelected);
+    m_list->installEventFilter(this);
     refill({});
 }
 
@@ -48,12 +50,22 @@ void ProfileListDialog::refill(const QString &select)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_list->clear();
-    for (const protocol::ServerProfile &profile : m_profiles.readAll()) {
-        auto *row = new QTreeWidgetItem(m_list, {QString::fromStdString(profile.name)});
+    QStringList sorted;
+    for (const protocol::ServerProfile &profile : m_profiles.readAll())
+        sorted.append(QString::fromStdString(profile.name));
+    sorted.sort(Qt::CaseInsensitive);
+    QTreeWidgetItem *current = nullptr;
+    for (const QString &name : std::as_const(sorted)) {
+        auto *row = new QTreeWidgetItem(m_list, {name});
         row->setIcon(0, m_rowIcon);
-        if (row->text(0).compare(select, Qt::CaseInsensitive) == 0)
-            m_list->setCurrentItem(row);
+        if (!current && name.compare(select, Qt::CaseInsensitive) == 0)
+            current = row;
     }
+    // Something is always selected, so Edit and Delete work from the keyboard at once.
+    if (!current)
+        current = m_list->topLevelItem(0);
+    if (current)
+        m_list->setCurrentItem(current);
     QApplication::restoreOverrideCursor();
     m_delete->setEnabled(!m_list->selectedItems().isEmpty());
     m_edit->setEnabled(m_list->selectedItems().size() == 1);
@@ -67,9 +79,34 @@ QStringList ProfileListDialog::names() const
     return names;
 }
 
+bool ProfileListDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Delete)) {
+        deleteSelected();
+        return true;
+    }
+    return views::FormDialog::eventFilter(watched, event);
+}
+
 void ProfileListDialog::deleteSelected()
 {
     const QList<QTreeWidgetItem *> rows = m_list->selectedItems();
+    if (rows.isEmpty())
+        return;
+    QStringList names;
+    for (const QTreeWidgetItem *row : rows)
+        names.append(row->text(0));
+    const QString question = rows.size() == 1
+                                 ? module().text(str::ProfileDeleteQuestion).arg(names.first())
+                                 : module()
+                                       .text(str::ProfilesDeleteQuestion)
+                                       .arg(rows.size())
+                                       .arg(names.join(QLatin1Char('\n')));
+    // A deleted profile cannot be had back: No is the answer a stray Enter gives.
+    if (QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
     for (QTreeWidgetItem *row : rows) {
         const QString name = row->text(0);
         const platform::ResultCode rc = m_profiles.remove(name.toStdString());

@@ -41,6 +41,10 @@ signals:
     void profileDeleted(const QString &name);
     void profileWritten(const QString &name);
 
+protected:
+    // The Delete key in the list deletes the selected profiles (after asking).
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void refill(const QString &select);
 

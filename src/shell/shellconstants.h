@@ -25,6 +25,9 @@ inline constexpr int ViewStatusBar = 59393;
 inline constexpr int WindowCascade = 57650;
 inline constexpr int WindowTile = 57651;
 inline constexpr int WindowCloseAll = 57652;
+inline constexpr int WindowClose = 57602;
+inline constexpr int WindowNext = 57680;
+inline constexpr int WindowPrevious = 57681;
 } // namespace cmd
 
 // Strings of the language module.
@@ -77,6 +80,8 @@ inline constexpr int NothingToExport = 3053;
 inline constexpr int ProfileNeedsProxy = 3054;
 inline constexpr int ProfileNameInvalid = 3055;
 inline constexpr int ProfileNameTooLong = 3056;
+inline constexpr int ProfileDeleteQuestion = 3057;
+inline constexpr int ProfilesDeleteQuestion = 3058;
 inline constexpr int SettingsUnreadable = 3060;
 inline constexpr int SettingsSetAside = 3061;
 inline constexpr int ModuleFellBack = 3062;

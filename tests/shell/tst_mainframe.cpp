@@ -17,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 
 using namespace shell;
@@ -55,6 +56,8 @@ private slots:
     void closingMaximizedWritesStateThreeAndNoRectangle();
     void closingNormalWritesTheRectangle();
     void newOpensAnotherBrowseWindow();
+    void cascadeAndWindowKeysKeepChildrenUsable();
+    void hiddenBarsStayHiddenAtTheNextStart();
     void nothingSelectedWithoutABrowseWindow();
     void toolsListWrittenBackAtExit();
     void damagedSettingsFileIsSetAsideAndDefaultsApply();
@@ -226,6 +229,66 @@ void TestMainFrame::newOpensAnotherBrowseWindow()
     frame.action(cmd::New)->trigger();
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
     QCOMPARE(frame.mdiArea()->subWindowList().last()->windowTitle(), QStringLiteral("Ravelind"));
+}
+
+void TestMainFrame::cascadeAndWindowKeysKeepChildrenUsable()
+{
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    frame.resize(1000, 760);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.action(cmd::New)->trigger();
+    frame.action(cmd::New)->trigger();
+    QMdiArea *area = frame.mdiArea();
+    QCOMPARE(area->subWindowList().size(), 3);
+
+    frame.action(cmd::WindowCascade)->trigger();
+    const QSize room = area->viewport()->size();
+    QPoint previous(-1, -1);
+    for (QMdiSubWindow *child : area->subWindowList()) {
+        // Three quarters of the area each, not a title bar alone.
+        QVERIFY2(child->width() >= room.width() / 2 && child->height() >= room.height() / 2,
+                 qPrintable(QStringLiteral("%1x%2").arg(child->width()).arg(child->height())));
+        QVERIFY(area->viewport()->rect().contains(child->geometry()));
+        QVERIFY(child->pos().x() > previous.x() && child->pos().y() > previous.y());
+        previous = child->pos();
+    }
+
+    // Next and previous go round the children; close takes the active one only.
+    area->setActiveSubWindow(area->subWindowList().first());
+    frame.action(cmd::WindowNext)->trigger();
+    QCOMPARE(area->activeSubWindow(), area->subWindowList().at(1));
+    frame.action(cmd::WindowPrevious)->trigger();
+    QCOMPARE(area->activeSubWindow(), area->subWindowList().first());
+    QVERIFY(
+        frame.action(cmd::WindowNext)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Tab)));
+    QVERIFY(
+        frame.action(cmd::WindowClose)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_W)));
+    QVERIFY(
+        frame.action(cmd::WindowClose)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_F4)));
+    frame.action(cmd::WindowClose)->trigger();
+    QCOMPARE(area->subWindowList().size(), 2);
+}
+
+void TestMainFrame::hiddenBarsStayHiddenAtTheNextStart()
+{
+    QTemporaryDir keep;
+    const QString kept = keep.filePath(QStringLiteral("registry.reg"));
+    {
+        shelltest::StartedApp started;
+        CMainFrame &frame = started.frame();
+        QVERIFY(frame.action(cmd::ViewToolbar)->isChecked());
+        QVERIFY(frame.action(cmd::ViewStatusBar)->isChecked());
+        frame.action(cmd::ViewStatusBar)->trigger();
+        QVERIFY(!frame.action(cmd::ViewStatusBar)->isChecked());
+        // The next start reads the same settings file.
+        QVERIFY(QFile::copy(started.dir.filePath(QStringLiteral("registry.reg")), kept));
+    }
+    shelltest::StartedApp again([&kept](const QString &target) { QFile::copy(kept, target); });
+    QVERIFY(!again.frame().action(cmd::ViewStatusBar)->isChecked());
+    QVERIFY(again.frame().statusBar()->isHidden());
+    QVERIFY(again.frame().action(cmd::ViewToolbar)->isChecked());
 }
 
 void TestMainFrame::nothingSelectedWithoutABrowseWindow()

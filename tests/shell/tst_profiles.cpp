@@ -124,13 +124,16 @@ void TestProfiles::listShowsTheProfilesThatRead()
     ProfileListDialog dialog(app.module(), app.profiles(), app.settings(),
                              started.frame().smallImages(), nullptr);
     QCOMPARE(dialog.names(), (QStringList{"Local", "Office"}));
-    QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("c1056"))->isEnabled());
+    // The first row is selected, so the keyboard can act at once.
+    auto *list = dialog.findChild<QTreeWidget *>(QStringLiteral("c1055"));
+    QCOMPARE(list->currentItem()->text(0), QStringLiteral("Local"));
+    QVERIFY(dialog.findChild<QPushButton *>(QStringLiteral("c1056"))->isEnabled());
 }
 
 void TestProfiles::deleteRemovesTheStoredProfile()
 {
     shelltest::StartedApp started([](const QString &file) {
-        writeProfiles(file, {profile("Local", "127.0.0.1", 8080), profile("Office", "vcs", 443)});
+        writeProfiles(file, {profile("Office", "vcs", 443), profile("Local", "127.0.0.1", 8080)});
     });
     CZemApp &app = *started.app;
     ProfileListDialog dialog(app.module(), app.profiles(), app.settings(),
@@ -139,9 +142,32 @@ void TestProfiles::deleteRemovesTheStoredProfile()
     connect(&dialog, &ProfileListDialog::profileDeleted, this,
             [&](const QString &n) { deleted << n; });
     auto *list = dialog.findChild<QTreeWidget *>(QStringLiteral("c1055"));
-    list->topLevelItem(0)->setSelected(true);
+    QCOMPARE(dialog.names(), (QStringList{"Local", "Office"})); // sorted
+    list->setCurrentItem(list->topLevelItem(0));
     QVERIFY(dialog.findChild<QPushButton *>(QStringLiteral("c1056"))->isEnabled());
+
+    // The question comes first, and No (the default) keeps the profile.
+    QString question;
+    shelltest::answerNextModal([&question](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        question = box->text();
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        box->button(QMessageBox::No)->click();
+    });
     dialog.deleteSelected();
+    QVERIFY(question.contains(QStringLiteral("Local")));
+    QCOMPARE(storedNames(app), (std::vector<std::string>{"Office", "Local"}));
+
+    // The Delete key in the list asks the same; Yes deletes.
+    dialog.show();
+    list->setFocus();
+    shelltest::answerNextModal([](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        box->button(QMessageBox::Yes)->click();
+    });
+    QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(dialog.names(), QStringList{"Office"});
     QCOMPARE(deleted, QStringList{"Local"});
     QCOMPARE(storedNames(app), std::vector<std::string>{"Office"});
