@@ -1,5 +1,7 @@
 #include "shell/browseselection.h"
 
+#include <engine/safename.h>
+
 namespace shell {
 
 std::string serverPathOf(const std::vector<SelectionNode> &chain)
@@ -37,8 +39,7 @@ std::optional<std::string> ownWorkingFolder(const std::vector<SelectionNode> &ch
 
 bool isSafePathComponent(const std::string &name)
 {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+    return engine::isSafePathComponent(name);
 }
 
 std::optional<std::string> inheritedWorkingFolder(const std::vector<SelectionNode> &chain)

@@ -1,0 +1,11 @@
+#include "engine/safename.h"
+
+namespace engine {
+
+bool isSafePathComponent(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+} // namespace engine
