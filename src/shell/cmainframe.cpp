@@ -1,6 +1,8 @@
 #include "shell/cmainframe.h"
 
 #include "shell/aboutdialog.h"
+#include "shell/commands/commandcontext.h"
+#include "shell/commands/commandrouter.h"
 #include "shell/czemapp.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
@@ -10,6 +12,7 @@
 #include "shell/toolsdialog.h"
 
 #include <config/profilestore.h>
+#include <views/browse/browseresources.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
 #include <views/dialogs/optionsheet.h>
@@ -60,6 +63,12 @@ CMainFrame::~CMainFrame()
     // Also when the program ends without the window being closed (the session ends).
     if (m_mdiArea)
         savePlacement();
+    // The child windows draw on the browse resources and the router, which are members and
+    // go before the base class would delete the children.
+    if (m_mdiArea) {
+        for (QMdiSubWindow *child : m_mdiArea->subWindowList())
+            delete child;
+    }
 }
 
 bool CMainFrame::create(QString &error)
@@ -89,6 +98,7 @@ bool CMainFrame::create(QString &error)
     setCentralWidget(m_mdiArea);
 
     buildMenus();
+    installBrowseCommands();
     buildToolbar();
     buildStatusBar();
     restoreBars();
@@ -296,6 +306,11 @@ void CMainFrame::buildStatusBar()
     m_workFolderPane->setObjectName(QStringLiteral("pane2"));
     m_commentPane = pane(str::PaneComment, 160);
     m_commentPane->setObjectName(QStringLiteral("pane3"));
+    // "N of M files" while the file list's filter hides rows.
+    m_filesPane = new QLabel(bar);
+    m_filesPane->setObjectName(QStringLiteral("filesPane"));
+    m_filesPane->hide();
+    bar->addWidget(m_filesPane);
 }
 
 QString CMainFrame::userPaneText() const
@@ -446,6 +461,8 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 void CMainFrame::updateCommandStates()
 {
     action(cmd::ExportProfiles)->setEnabled(m_app.profiles().count() > 0);
+    if (m_router)
+        m_router->update();
 }
 
 // --- Selection -------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 
 #include <map>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -19,9 +20,16 @@ class QMdiSubWindow;
 class QMenu;
 class QSplashScreen;
 
+namespace views {
+class BrowseWindow;
+struct BrowseResources;
+} // namespace views
+
 namespace shell {
 
 class CZemApp;
+class CommandRouter;
+struct CommandContext;
 
 class CMainFrame : public QMainWindow
 {
@@ -53,6 +61,13 @@ public:
 
     // Selection notions, from the active browse window; with none, nothing is selected.
     BrowseSelection *activeBrowse() const;
+    views::BrowseWindow *activeBrowseWindow() const;
+    // The browse window's commands: their router (enable rules, dispatch) and context.
+    CommandRouter &router() { return *m_router; }
+    CommandContext &commands() { return *m_commands; }
+    const views::BrowseResources &browseResources() const { return *m_browseResources; }
+    // Pops up sub-menu `subMenu` of menu 137 at `globalPos`.
+    void showBrowseMenu(int subMenu, const QPoint &globalPos);
     const protocol::ServerProfile *serverOfSelection() const;
     std::optional<std::string> selectedServerPath() const;
     std::optional<std::string> ownWorkingFolder() const;
@@ -105,6 +120,9 @@ private:
     void savePlacement();
     void updateCommandStates();
     void closeSplash();
+    // Browse window: resources, command groups, menus and the factory (cmainframe_browse.cpp).
+    void installBrowseCommands();
+    QWidget *makeBrowseWindow();
 
     CZemApp &m_app;
     QMdiArea *m_mdiArea = nullptr;
@@ -120,6 +138,10 @@ private:
     QLabel *m_commentPane = nullptr;
     QSplashScreen *m_splash = nullptr;
     bool m_placementSaved = false;
+    std::unique_ptr<views::BrowseResources> m_browseResources;
+    std::unique_ptr<CommandRouter> m_router;
+    std::unique_ptr<CommandContext> m_commands;
+    QLabel *m_filesPane = nullptr;
 };
 
 } // namespace shell

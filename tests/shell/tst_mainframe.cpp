@@ -74,7 +74,7 @@ void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
     QStringList titles;
     for (QAction *menu : frame.menuBar()->actions())
         titles.append(menu->text().remove(QLatin1Char('&')));
-    QCOMPARE(titles, (QStringList{"File", "View", "Tools", "Window", "Help"}));
+    QCOMPARE(titles, (QStringList{"File", "Folder", "Files", "View", "Tools", "Window", "Help"}));
     // Pane 1 shows the user name of the machine identity; panes 2 and 3 wait for a folder.
     QVERIFY(!started.app->identity().userName.empty());
     QCOMPARE(frame.userPaneText(), QString::fromStdString(started.app->identity().userName));
@@ -295,6 +295,13 @@ void TestMainFrame::nothingSelectedWithoutABrowseWindow()
 {
     shelltest::StartedApp started;
     CMainFrame &frame = started.frame();
+    // The start-up browse window answers, with nothing selected...
+    QVERIFY(frame.activeBrowse());
+    QCOMPARE(frame.serverOfSelection(), nullptr);
+    QVERIFY(!frame.noneCheckedOut());
+    // ...and without any browse window nothing is selected.
+    frame.mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(frame.mdiArea()->subWindowList().isEmpty());
     QCOMPARE(frame.activeBrowse(), nullptr);
     QCOMPARE(frame.serverOfSelection(), nullptr);
     QVERIFY(!frame.selectedServerPath());

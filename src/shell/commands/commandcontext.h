@@ -1,0 +1,43 @@
+#pragma once
+
+// What the command groups work with: the application, the main window, the router, and the
+// active browse window of the moment.
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace views {
+class BrowseWindow;
+}
+
+namespace shell {
+
+class CMainFrame;
+class CommandRouter;
+class CZemApp;
+
+struct CommandContext
+{
+    CZemApp &app;
+    CMainFrame &frame;
+    CommandRouter &router;
+
+    views::BrowseWindow *browse() const;
+
+    // The work-folder dialog: asks for the working folder of `serverPath` (current text
+    // `current`), stores it on the service, and returns it; nullopt when cancelled. Unset: a
+    // folder chooser, then SetWorkFolderPath.
+    std::function<std::optional<std::string>(views::BrowseWindow &, const std::string &serverPath,
+                                             const std::string &current)>
+        workFolderDialog;
+};
+
+// The command groups, one file each.
+void registerFolderCommands(CommandContext &context);
+void registerFileCommands(CommandContext &context);
+void registerViewCommands(CommandContext &context);
+
+} // namespace shell

@@ -1,0 +1,96 @@
+#include "shell/commands/enablerules.h"
+
+namespace shell {
+
+using Node = SelectionSnapshot::Node;
+using Pane = SelectionSnapshot::Pane;
+using Child = SelectionSnapshot::Child;
+
+bool noneCheckedOut(const SelectionSnapshot &s)
+{
+    return s.serverFound && !s.anyRowCheckedOut;
+}
+
+static bool keyRule(const SelectionSnapshot &s)
+{
+    if (s.child != Child::Browse)
+        return false;
+    if (s.pane == Pane::Tree)
+        return s.node == Node::Server || s.node == Node::Folder;
+    return noneCheckedOut(s);
+}
+
+bool isEnabled(int id, const SelectionSnapshot &s)
+{
+    using namespace browsecmd;
+    switch (id) {
+    case AddServer:
+        return s.child != Child::None;
+    case LogOn:
+    case ServerProperties:
+    case RenameServer:
+    case DeleteServer:
+        return s.node == Node::Server;
+    case ExportProfiles:
+        return s.profileCount > 0;
+    case NewFolder:
+        return s.serverConnected || !s.serverFound;
+    case DeleteFolder:
+    case RenameFolder:
+    case SetWorkFolder:
+        return s.node == Node::Folder;
+    case DeleteFiles:
+    case RenameFile:
+        return noneCheckedOut(s);
+    case DeleteKey:
+    case RenameKey:
+        return keyRule(s);
+    case ViewSmallIcons:
+    case ViewLargeIcons:
+    case ViewList:
+    case ViewDetails:
+        return s.child == Child::Browse;
+    case LineUp:
+        // Icons are lined up only where there are icons.
+        return s.child == Child::Browse && (s.viewStyle == 0 || s.viewStyle == 1);
+    default:
+        return true;
+    }
+}
+
+std::optional<bool> isChecked(int id, const SelectionSnapshot &s)
+{
+    using namespace browsecmd;
+    switch (id) {
+    case ViewLargeIcons:
+        return s.viewStyle == 0;
+    case ViewSmallIcons:
+        return s.viewStyle == 1;
+    case ViewList:
+        return s.viewStyle == 2;
+    case ViewDetails:
+        return s.viewStyle == 3;
+    default:
+        return std::nullopt;
+    }
+}
+
+int deleteKeyTarget(const SelectionSnapshot &s)
+{
+    if (!keyRule(s) || s.editing)
+        return 0;
+    if (s.pane == Pane::List)
+        return browsecmd::DeleteFiles;
+    return s.node == Node::Folder ? browsecmd::DeleteFolder : browsecmd::DeleteServer;
+}
+
+int renameKeyTarget(const SelectionSnapshot &s)
+{
+    if (!keyRule(s) || s.editing)
+        return 0;
+    if (s.pane == Pane::List)
+        return browsecmd::RenameFile;
+    return s.node == Node::Folder ? browsecmd::RenameFolder : browsecmd::RenameServer;
+}
+
+} // namespace shell

@@ -1,0 +1,52 @@
+#pragma once
+
+// Which commands are enabled (and which view style is checked) for a selection snapshot.
+// Pure functions: the router re-evaluates them on every selection change.
+
+#include "shell/commands/selectionsnapshot.h"
+
+#include <optional>
+
+namespace shell {
+
+// Command IDs of the browse window's commands.
+namespace browsecmd {
+inline constexpr int AddServer = 32772;
+inline constexpr int LogOn = 32800;
+inline constexpr int ServerProperties = 32786;
+inline constexpr int RenameServer = 32787;
+inline constexpr int DeleteServer = 32788;
+inline constexpr int ExportProfiles = 32836;
+inline constexpr int ImportProfiles = 32837;
+inline constexpr int NewFolder = 32773;
+inline constexpr int DeleteFolder = 32774;
+inline constexpr int RenameFolder = 32777;
+inline constexpr int SetWorkFolder = 32776;
+inline constexpr int DeleteFiles = 32789;
+inline constexpr int RenameFile = 32790;
+inline constexpr int DeleteKey = 32822;
+inline constexpr int RenameKey = 32823;
+inline constexpr int SelectAll = 57642;
+inline constexpr int InvertSelection = 32816;
+inline constexpr int ViewSmallIcons = 0xE810;
+inline constexpr int ViewLargeIcons = 0xE811;
+inline constexpr int ViewList = 0xE812;
+inline constexpr int ViewDetails = 0xE813;
+inline constexpr int LineUp = 0xE814;
+} // namespace browsecmd
+
+// A server is found for the node and no selected row is checked out.
+bool noneCheckedOut(const SelectionSnapshot &s);
+
+// Whether command `id` is enabled; commands without a rule are always enabled.
+bool isEnabled(int id, const SelectionSnapshot &s);
+
+// For the view-style commands: whether the command shows the radio mark; nullopt for a
+// command that is not checkable.
+std::optional<bool> isChecked(int id, const SelectionSnapshot &s);
+
+// What the Delete and Rename keys stand for in this snapshot: the command they run, or 0.
+int deleteKeyTarget(const SelectionSnapshot &s);
+int renameKeyTarget(const SelectionSnapshot &s);
+
+} // namespace shell

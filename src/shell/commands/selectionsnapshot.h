@@ -1,0 +1,39 @@
+#pragma once
+
+// One snapshot of what the commands apply to, taken from the active child window whenever
+// the selection changes. The enable rules are pure functions of it.
+
+#include <cstddef>
+
+namespace views {
+class BrowseWindow;
+}
+
+namespace shell {
+
+struct SelectionSnapshot
+{
+    enum class Child { None, Browse, History, Diff };
+    enum class Pane { Tree, List }; // the browse window's pane that had the focus last
+    enum class Node { None, Root, Server, Folder };
+
+    Child child = Child::None;
+    Pane pane = Pane::Tree;
+    Node node = Node::None;
+    bool serverFound = false;
+    bool serverConnected = false;
+    std::size_t selectedRows = 0;
+    bool anyRowCheckedOut = false;
+    bool focusedRowSelected = false;
+    bool editing = false;
+    int viewStyle = 3; // views::BrowseWindow::ViewStyle: 0 icons, 1 small icons, 2 list, 3 details
+    std::size_t profileCount = 0;
+
+    bool operator==(const SelectionSnapshot &) const = default;
+};
+
+// The snapshot of a browse window (nullptr: no browse window active; `child` tells what is).
+SelectionSnapshot snapshotOf(const views::BrowseWindow *browse, SelectionSnapshot::Child child,
+                             std::size_t profileCount);
+
+} // namespace shell
