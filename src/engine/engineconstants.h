@@ -48,7 +48,7 @@ inline constexpr int kFolderCreated = 2064;        // (folder name)
 
 // Lines for what the older program did not say.
 // A get or check-out left a local file alone that holds this user's unsaved check-out.
-inline constexpr int kKeptCheckedOut = 2065; // (local path)
+inline constexpr int kKeptCheckedOut = 2072; // (local path)
 // The item count of a folder walk failed; nothing was done.
 inline constexpr int kCountFailed = 2066; // (server folder, reason)
 // A folder walk ended early because a local folder could not be made.

@@ -9,7 +9,7 @@ std::uint32_t directCallTimeout(const protocol::ServerProfile &profile)
     return profile.timeout == 0 ? kDirectCallFallbackTimeout : profile.timeout;
 }
 
-ServiceFactory serviceClientFactory()
+ServiceFactory directCallFactory()
 {
     return [](const protocol::ServerProfile &profile) -> std::unique_ptr<protocol::Service> {
         protocol::ServerProfile bounded = profile;

@@ -31,7 +31,7 @@ inline constexpr std::uint32_t kDirectCallFallbackTimeout = 60;
 std::uint32_t directCallTimeout(const protocol::ServerProfile &profile);
 
 // A ServiceClient filled from the profile, with the time-out of directCallTimeout.
-ServiceFactory serviceClientFactory();
+ServiceFactory directCallFactory();
 
 struct LogonOutcome
 {
@@ -64,7 +64,7 @@ struct DeleteOutcome
 class ServiceCalls
 {
 public:
-    explicit ServiceCalls(ServiceFactory factory = serviceClientFactory());
+    explicit ServiceCalls(ServiceFactory factory = directCallFactory());
 
     // Logon with the machine identity: computer name, logon user name, address.
     LogonOutcome logon(const protocol::ServerProfile &profile,

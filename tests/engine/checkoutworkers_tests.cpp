@@ -126,7 +126,7 @@ TEST_F(CheckOutFilesTest, CheckingOutAgainWhatIHoldWritableKeepsMyEdits)
     r.files[0].record.checkoutPath = local("a.txt").string();
     EXPECT_EQ(run(r), 0);
     EXPECT_EQ(fileText(local("a.txt")), "edited");
-    EXPECT_EQ(reporter.lines().front(), "W 2065 " + local("a.txt").string());
+    EXPECT_EQ(reporter.lines().front(), "W 2072 " + local("a.txt").string());
 }
 
 struct UndoCase

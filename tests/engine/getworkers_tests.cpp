@@ -216,7 +216,7 @@ TEST_P(GetFilesOwnCheckOut, WritableOwnCheckOutIsNeverOverwritten)
     if (c.kept) {
         EXPECT_EQ(fileText(local("a.txt")), "edited");
         EXPECT_TRUE(service.callsOf("GetFile").empty());
-        EXPECT_EQ(reporter.lines(), std::vector<std::string>{"W 2065 " + local("a.txt").string()});
+        EXPECT_EQ(reporter.lines(), std::vector<std::string>{"W 2072 " + local("a.txt").string()});
     } else {
         EXPECT_EQ(fileText(local("a.txt")), "alpha");
     }
@@ -414,7 +414,7 @@ TEST_F(GetFolderTest, OwnWritableCheckOutInTheFolderIsKept)
     EXPECT_EQ(run(walk()), 0);
     EXPECT_EQ(fileText(local("A/a1.txt")), "edited");
     EXPECT_TRUE(service.callsOf("GetFile Root\\A\\a1.txt").empty());
-    EXPECT_EQ(reporter.lines()[1], "W 2065 " + local("A/a1.txt").string());
+    EXPECT_EQ(reporter.lines()[1], "W 2072 " + local("A/a1.txt").string());
     EXPECT_EQ(reporter.steps, 5);
 }
 
