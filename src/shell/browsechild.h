@@ -27,6 +27,10 @@ public:
     {
         return views::BrowseWindow::selectedFiles();
     }
+    std::vector<protocol::ServerProfile> serverProfiles() const override
+    {
+        return views::BrowseWindow::serverProfiles();
+    }
     void appendMessage(int image, const QString &text) override
     {
         views::BrowseWindow::appendMessage(image, text);

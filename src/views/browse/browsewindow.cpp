@@ -392,6 +392,17 @@ std::vector<engine::SelectionNode> BrowseWindow::selectedChain() const
     return m_tree.chain(selectedNode());
 }
 
+std::vector<protocol::ServerProfile> BrowseWindow::serverProfiles() const
+{
+    std::vector<protocol::ServerProfile> profiles;
+    const QModelIndex root = m_tree.rootIndex();
+    for (int r = 0; r < m_tree.rowCount(root); ++r) {
+        if (const protocol::ServerProfile *p = m_tree.profile(m_tree.index(r, 0, root)))
+            profiles.push_back(*p);
+    }
+    return profiles;
+}
+
 std::optional<std::string> BrowseWindow::selectedFolderPath() const
 {
     return m_tree.folderPath(selectedNode());

@@ -85,6 +85,8 @@ public:
     QModelIndex selectedNode() const;
     const protocol::ServerProfile *selectedServer() const;
     std::vector<engine::SelectionNode> selectedChain() const;
+    // The profiles of the server nodes, in tree order, as the nodes hold them.
+    std::vector<protocol::ServerProfile> serverProfiles() const;
     std::optional<std::string> selectedFolderPath() const;
     // Source rows of the selected files, in the order the list shows them.
     std::vector<int> selectedRows() const;
