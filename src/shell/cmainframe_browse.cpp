@@ -37,7 +37,10 @@ views::BrowseWindow *CMainFrame::activeBrowseWindow() const
 }
 
 // The commands of each sub-menu of menu 137 (0 root and servers, 1 folders, 2 files), 0 a
-// separator. Server commands appear once their group registers them.
+// separator.
+// The menu of the server commands.
+static constexpr int kServerMenu = 3210;
+
 static const std::vector<int> kContextMenus[] = {
     {browsecmd::AddServer, browsecmd::LogOn, 0, browsecmd::NewFolder, 0, browsecmd::RenameServer,
      browsecmd::DeleteServer, 0, browsecmd::ServerProperties},
@@ -76,12 +79,21 @@ void CMainFrame::installBrowseCommands()
     registerFolderCommands(*m_commands);
     registerFileCommands(*m_commands);
     registerViewCommands(*m_commands);
+    registerServerCommands(*m_commands);
 
     const auto routed = [this](int id) {
         QAction *a = action(id) ? action(id) : makeAction(id);
         m_router->attach(a);
         return a;
     };
+    QMenu *servers = new QMenu(module.text(kServerMenu), this);
+    for (int id : {browsecmd::AddServer, browsecmd::LogOn, 0, browsecmd::RenameServer,
+                   browsecmd::DeleteServer, 0, browsecmd::ServerProperties}) {
+        if (id == 0)
+            servers->addSeparator();
+        else
+            servers->addAction(routed(id));
+    }
     QMenu *folders = new QMenu(module.text(views::browsestr::FolderMenu), this);
     for (int id : {browsecmd::NewFolder, browsecmd::RenameFolder, browsecmd::DeleteFolder,
                    browsecmd::SetWorkFolder})
@@ -102,9 +114,10 @@ void CMainFrame::installBrowseCommands()
     routed(browsecmd::RenameKey);
     QList<QAction *> menus = menuBar()->actions();
     QAction *before = menus.size() > 1 ? menus[1] : nullptr; // after File
+    menuBar()->insertMenu(before, servers);
     menuBar()->insertMenu(before, folders);
     menuBar()->insertMenu(before, files);
-    for (QMenu *m : {folders, files})
+    for (QMenu *m : {servers, folders, files})
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
 
     // View styles of the file list, in the View menu.
@@ -131,6 +144,7 @@ QWidget *CMainFrame::makeBrowseWindow()
     config::ProfileStore &store = m_app.profiles();
     auto *w =
         new BrowseChild(*m_browseResources, m_app.settings(), [&store] { return store.readAll(); });
+    installServerHooks(*m_commands, *w);
     connect(w, &views::BrowseWindow::selectionChanged, this, [this, w] {
         if (w == activeBrowseWindow())
             updateCommandStates();

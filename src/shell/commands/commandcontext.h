@@ -39,5 +39,9 @@ struct CommandContext
 void registerFolderCommands(CommandContext &context);
 void registerFileCommands(CommandContext &context);
 void registerViewCommands(CommandContext &context);
+void registerServerCommands(CommandContext &context);
+// The window's own hooks into the server commands: the logon wizard for a server expanded
+// before it is logged on, and the rename of a server node after a label edit.
+void installServerHooks(CommandContext &context, views::BrowseWindow &window);
 
 } // namespace shell

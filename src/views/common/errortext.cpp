@@ -24,4 +24,11 @@ QString errorText(const LanguageModule &module, platform::ResultCode rc)
     return module.text(kUnknownText).arg(QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')));
 }
 
+QString callFailureText(const LanguageModule &module, const protocol::CallResult &result)
+{
+    if (result.code < 0)
+        return errorText(module, result.code);
+    return QString::fromStdString(result.errorText);
+}
+
 } // namespace views

@@ -5,6 +5,7 @@
 // number, never an empty box.
 
 #include <platform/resultcode.h>
+#include <protocol/callresult.h>
 
 #include <QString>
 
@@ -13,5 +14,8 @@ namespace views {
 class LanguageModule;
 
 QString errorText(const LanguageModule &module, platform::ResultCode rc);
+// What a failed service call shows: the text for a negative result code, else the error text
+// the service sent (HTTP status text, SOAP fault) unchanged.
+QString callFailureText(const LanguageModule &module, const protocol::CallResult &result);
 
 } // namespace views

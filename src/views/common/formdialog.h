@@ -13,6 +13,24 @@ namespace views {
 
 class LanguageModule;
 
+// The control named "c<id>" of type T in `form` (may be null); when the form has none, a
+// hidden stand-in owned by `owner` takes its place and "c<id> (<class>)" is added to
+// `missing`, so a damaged module cannot crash the program.
+template<class T> T *bindControl(QWidget *form, QWidget *owner, QStringList &missing, int id)
+{
+    const QString name = QStringLiteral("c%1").arg(id);
+    if (form) {
+        if (T *control = form->findChild<T *>(name))
+            return control;
+    }
+    missing.append(
+        QStringLiteral("%1 (%2)").arg(name, QLatin1String(T::staticMetaObject.className())));
+    T *standIn = new T(owner);
+    standIn->setObjectName(name);
+    standIn->hide();
+    return standIn;
+}
+
 class FormDialog : public QDialog
 {
     Q_OBJECT
@@ -32,20 +50,7 @@ protected:
 
     // The control named "c<id>" of type T; a hidden stand-in owned by the dialog when the
     // form has none, so a damaged module cannot crash the program.
-    template<class T> T *bind(int id)
-    {
-        const QString name = QStringLiteral("c%1").arg(id);
-        if (m_form) {
-            if (T *control = m_form->findChild<T *>(name))
-                return control;
-        }
-        m_missing.append(
-            QStringLiteral("%1 (%2)").arg(name, QLatin1String(T::staticMetaObject.className())));
-        T *standIn = new T(this);
-        standIn->setObjectName(name);
-        standIn->hide();
-        return standIn;
-    }
+    template<class T> T *bind(int id) { return bindControl<T>(m_form, this, m_missing, id); }
 
 private:
     const LanguageModule &m_module;

@@ -1,0 +1,740 @@
+// The server-profile dialogs against the reference service (with and without HTTP
+// authentication): the add-server and logon wizards, the properties sheet, rename and delete
+// of a server, and the work-folder dialog.
+
+#include "servertestsupport.h"
+
+#include "views/common/languagemodule.h"
+#include "views/dialogs/serverflows.h"
+#include "views/dialogs/serverpages.h"
+#include "views/dialogs/serversheet.h"
+#include "views/dialogs/serverwizards.h"
+#include "views/dialogs/workfolderdialog.h"
+
+#include <config/profilestore.h>
+#include <config/registrykeys.h>
+#include <platform/registry.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace views;
+using protocol::ServerProfile;
+
+namespace {
+
+constexpr char kUser[] = "ann";
+constexpr char kPassword[] = "secret";
+// Nothing listens there: connecting is refused at once.
+constexpr int kClosedPort = 1;
+
+// Runs `answer` on the next modal widget of type T that opens, from the event loop the
+// modal widget (or a wait for a service call) runs.
+// The answers not given yet; a test that fails early must not leave one to answer the next
+// test's dialog.
+QList<QPointer<QTimer>> g_pendingAnswers;
+
+template<class T> void answerNext(std::function<void(T *)> answer)
+{
+    auto *timer = new QTimer;
+    g_pendingAnswers.append(timer);
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer = std::move(answer)] {
+        if (auto *modal = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        }
+    });
+    timer->start();
+}
+
+// Closes the next message box with `button` and keeps its text.
+void answerMessage(QString *text, QMessageBox::StandardButton button = QMessageBox::Ok)
+{
+    answerNext<QMessageBox>([text, button](QMessageBox *box) {
+        if (text)
+            *text = box->text();
+        // Clicked, not done(): the static message box functions answer the clicked button.
+        if (QAbstractButton *b = box->button(button))
+            b->click();
+        else
+            box->done(button);
+    });
+}
+
+void setText(QWidget *page, int id, const QString &text)
+{
+    auto *field = page->findChild<QLineEdit *>(QStringLiteral("c%1").arg(id));
+    QVERIFY(field);
+    field->setText(text);
+    field->setModified(true);
+}
+
+QLineEdit *field(QWidget *page, int id)
+{
+    return page->findChild<QLineEdit *>(QStringLiteral("c%1").arg(id));
+}
+
+QCheckBox *box(QWidget *page, int id)
+{
+    return page->findChild<QCheckBox *>(QStringLiteral("c%1").arg(id));
+}
+
+// Types a whole new profile into the add-server wizard and goes to its last page.
+void fillAddWizard(AddServerWizard &wizard, const QString &name, int port, const QString &user,
+                   const QString &password)
+{
+    setText(wizard.infoPage(), 1012, name);
+    setText(wizard.infoPage(), 1017, QStringLiteral("127.0.0.1"));
+    setText(wizard.infoPage(), 1020, QStringLiteral("/Service.asmx"));
+    setText(wizard.infoPage(), 1021, QString::number(port));
+    setText(wizard.infoPage(), 1023, QStringLiteral("20"));
+    wizard.next();
+    wizard.next();
+    setText(wizard.logonPage(), 1001, user);
+    setText(wizard.logonPage(), 1004, password);
+}
+
+ServerProfile localProfile(const std::string &name, int port)
+{
+    ServerProfile p;
+    p.name = name;
+    p.server = "127.0.0.1";
+    p.url = "/Service.asmx";
+    p.port = static_cast<std::uint16_t>(port);
+    p.timeout = 20;
+    p.userId = "tester";
+    return p;
+}
+
+} // namespace
+
+class TestServerDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void everyPageFindsItsControls();
+    void decimalTexts_data();
+    void decimalTexts();
+    void finishRefusedOnBadNumbers_data();
+    void finishRefusedOnBadNumbers();
+    void addWizardRefusesAnotherProfilesName();
+    void proxyFieldsFollowTheProxy();
+    void newProfileUserIdAndCredentials_data();
+    void newProfileUserIdAndCredentials();
+    void addServerLogsOnAndSaves_data();
+    void addServerLogsOnAndSaves();
+    void logonWizard_data();
+    void logonWizard();
+    void logonResultReplacesTheUserId();
+    void sheetRename_data();
+    void sheetRename();
+    void sheetWithoutSaveUserPassKeepsTheRunsCredentials();
+    void labelRename_data();
+    void labelRename();
+    void deleteServer_data();
+    void deleteServer();
+    void workFolderDialog_data();
+    void workFolderDialog();
+
+private:
+    ServerFlowContext context(bool saveUserPass);
+    // The stored values of a profile key, by name.
+    QStringList storedValueNames(const std::string &profile);
+    std::vector<std::string> storedNames();
+
+    std::unique_ptr<LanguageModule> m_module;
+    servertest::TempDir m_openData;
+    servertest::TempDir m_authData;
+    servertest::ServerProcess m_open; // no HTTP authentication, demo data
+    servertest::ServerProcess m_auth; // --user ann:secret
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<platform::Registry> m_registry;
+    std::unique_ptr<config::ProfileStore> m_store;
+    platform::MachineIdentity m_identity;
+};
+
+void TestServerDialogs::initTestCase()
+{
+    const auto location = findModule(437, {QStringLiteral(RAVELIND_MODULE_DIR)});
+    QVERIFY(location);
+    QString error;
+    m_module = LanguageModule::open(*location, error);
+    QVERIFY2(m_module, qPrintable(error));
+    QVERIFY(m_open.start(m_openData.path(), {"--seed-demo"}));
+    QVERIFY(m_auth.start(m_authData.path(),
+                         {"--seed-demo", "--user", std::string(kUser) + ":" + kPassword}));
+    m_identity = platform::readMachineIdentity();
+    m_identity.userName = "tester";
+}
+
+void TestServerDialogs::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_registry = std::make_unique<platform::Registry>(
+        m_dir->filePath(QStringLiteral("registry.reg")).toStdString());
+    m_store = std::make_unique<config::ProfileStore>(*m_registry);
+}
+
+void TestServerDialogs::cleanup()
+{
+    for (const QPointer<QTimer> &timer : std::as_const(g_pendingAnswers))
+        delete timer.data();
+    g_pendingAnswers.clear();
+    m_store.reset();
+    m_registry.reset();
+    m_dir.reset();
+}
+
+ServerFlowContext TestServerDialogs::context(bool saveUserPass)
+{
+    return ServerFlowContext{*m_module, *m_store, saveUserPass, m_identity, engine::ServiceCalls()};
+}
+
+QStringList TestServerDialogs::storedValueNames(const std::string &profile)
+{
+    std::vector<std::string> names;
+    if (m_registry->valueNames(std::string(config::keys::kServers) + "\\" + profile, names) != 0)
+        return {};
+    QStringList result;
+    for (const std::string &n : names)
+        result.append(QString::fromStdString(n));
+    return result;
+}
+
+std::vector<std::string> TestServerDialogs::storedNames()
+{
+    std::vector<std::string> names;
+    [&] {
+        QCOMPARE(m_store->names(names), 0);
+    }();
+    return names;
+}
+
+void TestServerDialogs::everyPageFindsItsControls()
+{
+    const ServerInfoPage info(*m_module);
+    const ServerProxyPage proxy(*m_module);
+    const ServerLogonPage logon(*m_module);
+    for (const ServerPage *page :
+         {static_cast<const ServerPage *>(&info), static_cast<const ServerPage *>(&proxy),
+          static_cast<const ServerPage *>(&logon)}) {
+        const QByteArray which = QByteArray::number(page->formId());
+        QVERIFY2(page->loadError().isEmpty(), which.constData());
+        QVERIFY2(
+            page->missingControls().isEmpty(),
+            (which + ": " + page->missingControls().join(QLatin1Char(',')).toUtf8()).constData());
+        QVERIFY(!page->title().isEmpty() && !page->subTitle().isEmpty());
+    }
+    const WorkFolderDialog dialog(*m_module, {}, {}, std::nullopt, engine::ServiceCalls());
+    QVERIFY(dialog.loadError().isEmpty());
+    QVERIFY2(dialog.missingControls().isEmpty(),
+             qPrintable(dialog.missingControls().join(QLatin1Char(','))));
+}
+
+// --- Pure rules ----------------------------------------------------------------------------
+
+void TestServerDialogs::decimalTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("parses");
+    QTest::addColumn<int>("value");
+    QTest::newRow("plain") << "8080" << true << 8080;
+    QTest::newRow("blanks around") << " 60 " << true << 60;
+    QTest::newRow("leading plus") << "+80" << true << 80;
+    QTest::newRow("leading minus") << "-5" << true << -5;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("sign alone") << "-" << false << 0;
+    QTest::newRow("letters after digits") << "80x" << false << 0;
+    QTest::newRow("blank inside") << "8 0" << false << 0;
+    QTest::newRow("letters") << "port" << false << 0;
+    QTest::newRow("largest") << "2147483647" << true << 2147483647;
+    QTest::newRow("too large") << "2147483648" << false << 0;
+    QTest::newRow("smallest") << "-2147483648" << true << int(-2147483647 - 1);
+    QTest::newRow("far too large") << "99999999999999999999" << false << 0;
+}
+
+void TestServerDialogs::decimalTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, parses);
+    QFETCH(int, value);
+    const std::optional<int> parsed = parseDecimal(text);
+    QCOMPARE(parsed.has_value(), parses);
+    QCOMPARE(decimalOrZero(text), value);
+}
+
+// --- Add-server wizard ---------------------------------------------------------------------
+
+void TestServerDialogs::finishRefusedOnBadNumbers_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("timeout");
+    QTest::addColumn<bool>("finishes");
+    QTest::newRow("both numbers") << "8080"
+                                  << "60" << true;
+    QTest::newRow("port not a number") << "80a"
+                                       << "60" << false;
+    QTest::newRow("port empty") << ""
+                                << "60" << false;
+    QTest::newRow("time-out not a number") << "8080"
+                                           << "one minute" << false;
+    QTest::newRow("time-out empty") << "8080"
+                                    << "" << false;
+}
+
+void TestServerDialogs::finishRefusedOnBadNumbers()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, timeout);
+    QFETCH(bool, finishes);
+    AddServerWizard wizard(*m_module, {}, true);
+    wizard.show();
+    fillAddWizard(wizard, QStringLiteral("New"), 80, {}, {});
+    setText(wizard.infoPage(), 1021, port);
+    setText(wizard.infoPage(), 1023, timeout);
+    QCOMPARE(wizard.currentPage(), wizard.logonPage());
+    // Refused without a message: a message box would block this click.
+    wizard.button(QWizard::FinishButton)->click();
+    QCOMPARE(wizard.isVisible(), !finishes);
+    QCOMPARE(wizard.result() == QDialog::Accepted, finishes);
+    if (finishes)
+        QCOMPARE(wizard.profile(false, "me").port, std::uint16_t(8080));
+}
+
+void TestServerDialogs::addWizardRefusesAnotherProfilesName()
+{
+    QCOMPARE(m_store->write(localProfile("Local", 80), false), 0);
+    config::ProfileStore &store = *m_store;
+    AddServerWizard wizard(
+        *m_module,
+        [&store](const QString &n) { return !store.storedName(n.toStdString()).empty(); }, true);
+    wizard.show();
+    setText(wizard.infoPage(), 1012, QStringLiteral("LOCAL"));
+    QString message;
+    answerMessage(&message);
+    wizard.next();
+    QVERIFY2(message.contains(QStringLiteral("\"Local\"")) ||
+                 message.contains(QStringLiteral("\"LOCAL\"")),
+             qPrintable(message));
+    QCOMPARE(wizard.currentPage(), wizard.infoPage());
+    setText(wizard.infoPage(), 1012, QStringLiteral("Remote"));
+    wizard.next();
+    QCOMPARE(wizard.currentPage(), wizard.proxyPage());
+}
+
+void TestServerDialogs::proxyFieldsFollowTheProxy()
+{
+    AddServerWizard wizard(*m_module, {}, true);
+    wizard.show();
+    fillAddWizard(wizard, QStringLiteral("New"), 80, {}, {});
+    QVERIFY(!field(wizard.logonPage(), 1007)->isEnabled());
+    QVERIFY(!field(wizard.logonPage(), 1013)->isEnabled());
+    QVERIFY(field(wizard.logonPage(), 1001)->isEnabled());
+    wizard.back();
+    QVERIFY(!field(wizard.proxyPage(), 1024)->isEnabled());
+    box(wizard.proxyPage(), 1027)->click();
+    QVERIFY(field(wizard.proxyPage(), 1024)->isEnabled());
+    wizard.next();
+    QVERIFY(field(wizard.logonPage(), 1007)->isEnabled());
+    QVERIFY(field(wizard.logonPage(), 1013)->isEnabled());
+    wizard.back();
+    box(wizard.proxyPage(), 1027)->click();
+    QVERIFY(!field(wizard.proxyPage(), 1024)->isEnabled());
+
+    // The logon wizard: the profile's own proxy switch decides.
+    for (const bool proxy : {false, true}) {
+        ServerProfile p = localProfile("P", 80);
+        p.useProxy = proxy ? 1 : 0;
+        p.proxyServer = "proxy:3128";
+        p.proxyUserName = "pu";
+        LogonWizard logon(*m_module, p, engine::ServiceCalls(), m_identity, *m_store, true, true);
+        logon.show();
+        QCOMPARE(field(logon.logonPage(), 1007)->isEnabled(), proxy);
+        QCOMPARE(field(logon.logonPage(), 1013)->isEnabled(), proxy);
+        QCOMPARE(field(logon.logonPage(), 1007)->text(), proxy ? QStringLiteral("pu") : QString());
+        QVERIFY(field(logon.logonPage(), 1004)->isEnabled());
+    }
+}
+
+void TestServerDialogs::newProfileUserIdAndCredentials_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("saveUserPass");
+    QTest::addColumn<QString>("userId");
+    QTest::addColumn<QString>("storedPassword");
+    QTest::newRow("user typed, credentials saved") << "jane" << true << "jane"
+                                                   << "pw";
+    QTest::newRow("user typed, not saved") << "jane" << false << "jane"
+                                           << "";
+    QTest::newRow("no user: this machine's user") << "" << true << "tester"
+                                                  << "pw";
+}
+
+void TestServerDialogs::newProfileUserIdAndCredentials()
+{
+    QFETCH(QString, user);
+    QFETCH(bool, saveUserPass);
+    QFETCH(QString, userId);
+    QFETCH(QString, storedPassword);
+    AddServerWizard wizard(*m_module, {}, true);
+    wizard.show();
+    fillAddWizard(wizard, QStringLiteral("New"), 80, user, QStringLiteral("pw"));
+    wizard.button(QWizard::FinishButton)->click();
+    QCOMPARE(wizard.result(), int(QDialog::Accepted));
+    const ServerProfile p = wizard.profile(saveUserPass, "tester");
+    QCOMPARE(QString::fromStdString(p.userId), userId);
+    QCOMPARE(QString::fromStdString(p.password), storedPassword);
+    QCOMPARE(QString::fromStdString(p.userName), saveUserPass ? user : QString());
+    QCOMPARE(p.timeout, 20u);
+    QCOMPARE(p.connected, 0u);
+}
+
+// --- Add and log on against the service ----------------------------------------------------
+
+void TestServerDialogs::addServerLogsOnAndSaves_data()
+{
+    QTest::addColumn<bool>("authService");
+    QTest::addColumn<bool>("closedPort");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("saveUserPass");
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QString>("userId");
+    QTest::newRow("open service") << false << false << ""
+                                  << "" << false << true << "tester";
+    QTest::newRow("HTTP authentication, credentials saved")
+        << true << false << kUser << kPassword << true << true << kUser;
+    // Without SaveUserPass the new profile holds no credentials, so this logon goes without.
+    QTest::newRow("HTTP authentication, credentials not saved")
+        << true << false << kUser << kPassword << false << false << kUser;
+    QTest::newRow("wrong password") << true << false << kUser << "wrong" << true << false << kUser;
+    QTest::newRow("no service on the port") << false << true << ""
+                                            << "" << false << false << "tester";
+}
+
+void TestServerDialogs::addServerLogsOnAndSaves()
+{
+    QFETCH(bool, authService);
+    QFETCH(bool, closedPort);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, saveUserPass);
+    QFETCH(bool, connected);
+    QFETCH(QString, userId);
+    const int port = closedPort ? kClosedPort : authService ? m_auth.port() : m_open.port();
+    QString failure;
+    bool answered = false;
+    answerNext<AddServerWizard>([&](AddServerWizard *wizard) {
+        fillAddWizard(*wizard, QStringLiteral("Added"), port, user, password);
+        answered = true;
+        if (!connected)
+            answerMessage(&failure);
+        wizard->button(QWizard::FinishButton)->click();
+    });
+    const std::optional<AddedServer> added = addServer(context(saveUserPass), nullptr);
+    QVERIFY(answered);
+    QVERIFY(added);
+    QCOMPARE(added->profile.connected, connected ? 1u : 0u);
+    QCOMPARE(QString::fromStdString(added->profile.userId), userId);
+    QCOMPARE(added->saved, 0);
+    QCOMPARE(failure.isEmpty(), connected);
+
+    // Added and saved in every case; credentials only with SaveUserPass.
+    ServerProfile stored;
+    QCOMPARE(m_store->readByName("Added", stored), 0);
+    QCOMPARE(QString::fromStdString(stored.userId), userId);
+    QCOMPARE(stored.port, std::uint16_t(port));
+    QCOMPARE(storedValueNames("Added").contains(QStringLiteral("Password")), saveUserPass);
+    if (saveUserPass)
+        QCOMPARE(QString::fromStdString(stored.password), password);
+}
+
+void TestServerDialogs::logonWizard_data()
+{
+    QTest::addColumn<bool>("saveUserPass");
+    QTest::addColumn<QString>("firstPassword");
+    QTest::newRow("right password, credentials saved") << true << kPassword;
+    QTest::newRow("right password, not saved") << false << kPassword;
+    QTest::newRow("wrong password first") << true << "wrong";
+}
+
+void TestServerDialogs::logonWizard()
+{
+    QFETCH(bool, saveUserPass);
+    QFETCH(QString, firstPassword);
+    ServerProfile profile = localProfile("Auth", m_auth.port());
+    profile.userId = kUser;
+    QCOMPARE(m_store->write(profile, false), 0);
+
+    LogonWizard wizard(*m_module, profile, engine::ServiceCalls(), m_identity, *m_store,
+                       saveUserPass, true);
+    wizard.show();
+    QVERIFY(field(wizard.logonPage(), 1001)->text().isEmpty());
+    setText(wizard.logonPage(), 1001, QString::fromLatin1(kUser));
+    setText(wizard.logonPage(), 1004, firstPassword);
+    const bool wrongFirst = firstPassword != QLatin1String(kPassword);
+    QString failure;
+    if (wrongFirst) {
+        answerMessage(&failure);
+        wizard.button(QWizard::FinishButton)->click();
+        // Stays open with the reason, not connected; the user corrects the password.
+        QVERIFY(wizard.isVisible());
+        QVERIFY2(!failure.isEmpty(), "no message");
+        QCOMPARE(wizard.profile().connected, 0u);
+        setText(wizard.logonPage(), 1004, QString::fromLatin1(kPassword));
+    }
+    wizard.button(QWizard::FinishButton)->click();
+    QVERIFY(!wizard.isVisible());
+    QCOMPARE(wizard.result(), int(QDialog::Accepted));
+    QCOMPARE(wizard.profile().connected, 1u);
+    // The credentials live in the profile for the run either way...
+    QCOMPARE(QString::fromStdString(wizard.profile().password), QString::fromLatin1(kPassword));
+    // ...and reach the store only with SaveUserPass.
+    QCOMPARE(storedValueNames("Auth").contains(QStringLiteral("Password")), saveUserPass);
+    ServerProfile stored;
+    QCOMPARE(m_store->readByName("Auth", stored), 0);
+    QCOMPARE(QString::fromStdString(stored.password),
+             saveUserPass ? QString::fromLatin1(kPassword) : QString());
+}
+
+void TestServerDialogs::logonResultReplacesTheUserId()
+{
+    // A profile without a user ID (written by hand, say): the service names the user.
+    ServerProfile profile = localProfile("Auth", m_auth.port());
+    profile.userId.clear();
+    QCOMPARE(m_store->write(profile, false), 0);
+    const ServerFlowContext ctx = context(false);
+    answerNext<LogonWizard>([](LogonWizard *wizard) {
+        setText(wizard->logonPage(), 1001, QString::fromLatin1(kUser));
+        setText(wizard->logonPage(), 1004, QString::fromLatin1(kPassword));
+        wizard->button(QWizard::FinishButton)->click();
+    });
+    const LogonFlow flow = logOn(ctx, profile, true, nullptr);
+    QVERIFY(flow.finished);
+    QCOMPARE(flow.profile.userId, std::string(kUser));
+    ServerProfile stored;
+    QCOMPARE(m_store->readByName("Auth", stored), 0);
+    QCOMPARE(stored.userId, std::string(kUser));
+}
+
+// --- Properties sheet and rename -----------------------------------------------------------
+
+void TestServerDialogs::sheetRename_data()
+{
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QStringList>("stored");
+    QTest::newRow("other name") << "Remote" << true << QStringList{"Remote", "Other"};
+    QTest::newRow("letter case only") << "LOCAL" << true << QStringList{"LOCAL", "Other"};
+    QTest::newRow("another profile's name") << "other" << false << QStringList{"Local", "Other"};
+}
+
+void TestServerDialogs::sheetRename()
+{
+    QFETCH(QString, newName);
+    QFETCH(bool, closes);
+    QFETCH(QStringList, stored);
+    ServerProfile local = localProfile("Local", 80);
+    local.password = "kept";
+    QCOMPARE(m_store->write(local, true), 0);
+    QCOMPARE(m_store->write(localProfile("Other", 81), true), 0);
+
+    ServerSheet sheet(*m_module, local, QStringLiteral("Local"), *m_store, true);
+    sheet.show();
+    QCOMPARE(sheet.windowTitle(), QStringLiteral("Local"));
+    QCOMPARE(sheet.tabs()->count(), 3);
+    QCOMPARE(field(sheet.infoPage(), 1021)->text(), QStringLiteral("80"));
+    QCOMPARE(field(sheet.infoPage(), 1023)->text(), QStringLiteral("20"));
+    QCOMPARE(field(sheet.logonPage(), 1004)->text(), QStringLiteral("kept"));
+    setText(sheet.infoPage(), 1012, newName);
+    setText(sheet.infoPage(), 1021, QStringLiteral("8080"));
+    QString message;
+    if (!closes)
+        answerMessage(&message);
+    sheet.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(sheet.isVisible(), !closes);
+    QCOMPARE(sheet.saved(), closes);
+    if (!closes)
+        QVERIFY2(message.contains(QStringLiteral("\"Other\"")), qPrintable(message));
+
+    QStringList names;
+    for (const std::string &n : storedNames())
+        names.append(QString::fromStdString(n));
+    QCOMPARE(names, stored);
+    ServerProfile read;
+    QCOMPARE(m_store->readByName(stored.first().toStdString(), read), 0);
+    QCOMPARE(read.port, std::uint16_t(closes ? 8080 : 80));
+    QCOMPARE(read.password, std::string("kept"));
+    ServerProfile other;
+    QCOMPARE(m_store->readByName("Other", other), 0);
+    QCOMPARE(other.port, std::uint16_t(81));
+}
+
+void TestServerDialogs::sheetWithoutSaveUserPassKeepsTheRunsCredentials()
+{
+    ServerProfile local = localProfile("Local", 80);
+    local.userName = "typed at logon";
+    local.password = "pw";
+    QCOMPARE(m_store->write(local, false), 0);
+    ServerSheet sheet(*m_module, local, QStringLiteral("Local"), *m_store, false);
+    sheet.show();
+    QVERIFY(field(sheet.logonPage(), 1001)->text().isEmpty());
+    QVERIFY(field(sheet.logonPage(), 1004)->text().isEmpty());
+    setText(sheet.infoPage(), 1017, QStringLiteral("elsewhere"));
+    sheet.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Apply)->click();
+    QVERIFY(sheet.saved());
+    QCOMPARE(sheet.profile().server, std::string("elsewhere"));
+    QCOMPARE(sheet.profile().password, std::string("pw"));
+    QVERIFY(!storedValueNames("Local").contains(QStringLiteral("Password")));
+    sheet.reject();
+}
+
+void TestServerDialogs::labelRename_data()
+{
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<bool>("renamed");
+    QTest::addColumn<QStringList>("stored");
+    QTest::newRow("other name") << "Remote" << true << QStringList{"Remote", "Other"};
+    QTest::newRow("letter case only") << "local" << true << QStringList{"local", "Other"};
+    QTest::newRow("another profile's name") << "OTHER" << false << QStringList{"Local", "Other"};
+    QTest::newRow("empty") << "" << false << QStringList{"Local", "Other"};
+}
+
+void TestServerDialogs::labelRename()
+{
+    QFETCH(QString, newName);
+    QFETCH(bool, renamed);
+    QFETCH(QStringList, stored);
+    const ServerProfile local = localProfile("Local", 80);
+    QCOMPARE(m_store->write(local, false), 0);
+    QCOMPARE(m_store->write(localProfile("Other", 81), false), 0);
+    QString message;
+    const bool clash = !renamed && !newName.isEmpty();
+    if (clash)
+        answerMessage(&message);
+    const auto result = renameServer(context(false), local, newName, nullptr);
+    QCOMPARE(result.has_value(), renamed);
+    if (renamed)
+        QCOMPARE(QString::fromStdString(result->name), newName);
+    if (clash)
+        QVERIFY2(message.contains(QStringLiteral("\"Other\"")), qPrintable(message));
+    QStringList names;
+    for (const std::string &n : storedNames())
+        names.append(QString::fromStdString(n));
+    QCOMPARE(names, stored);
+}
+
+// --- Delete server -------------------------------------------------------------------------
+
+void TestServerDialogs::deleteServer_data()
+{
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<bool>("closedPort");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("confirmed") << true << false << true;
+    QTest::newRow("answered No") << false << false << false;
+    QTest::newRow("service unreachable") << true << true << false;
+}
+
+void TestServerDialogs::deleteServer()
+{
+    QFETCH(bool, answerYes);
+    QFETCH(bool, closedPort);
+    QFETCH(bool, deleted);
+    ServerProfile profile = localProfile("Gone", m_open.port());
+    profile.userId = "gone-user";
+    QVERIFY(engine::ServiceCalls().logon(profile, m_identity).result.succeeded());
+    if (closedPort)
+        profile.port = kClosedPort;
+    QCOMPARE(m_store->write(profile, false), 0);
+    QString question;
+    QString failure;
+    answerNext<QMessageBox>([&](QMessageBox *box) {
+        question = box->text();
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        if (closedPort)
+            answerMessage(&failure);
+        box->button(answerYes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    QCOMPARE(views::deleteServer(context(false), profile, nullptr), deleted);
+    QVERIFY(question.contains(QStringLiteral("Gone")));
+    QCOMPARE(failure.isEmpty(), !closedPort);
+    ServerProfile read;
+    QCOMPARE(m_store->readByName("Gone", read) == 0, !deleted);
+}
+
+// --- Work-folder dialog --------------------------------------------------------------------
+
+void TestServerDialogs::workFolderDialog_data()
+{
+    QTest::addColumn<bool>("createIt");
+    QTest::addColumn<bool>("withServer");
+    QTest::newRow("missing folder, Yes") << true << true;
+    QTest::newRow("missing folder, No") << false << true;
+    QTest::newRow("no node selected") << true << false;
+}
+
+void TestServerDialogs::workFolderDialog()
+{
+    QFETCH(bool, createIt);
+    QFETCH(bool, withServer);
+    ServerProfile profile = localProfile("Demo", m_open.port());
+    const engine::ServiceCalls calls;
+    QVERIFY(calls.logon(profile, m_identity).result.succeeded());
+    const QString local = m_dir->filePath(QStringLiteral("work/deep/Projects"));
+
+    WorkFolderDialog dialog(*m_module, QStringLiteral("Projects"), QString(),
+                            withServer ? std::optional(profile) : std::nullopt, calls);
+    QString storedText = QStringLiteral("(not called)");
+    dialog.stored = [&storedText](const QString &text) {
+        storedText = text;
+    };
+    dialog.show();
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("c1041"))->text(),
+             QStringLiteral("Projects"));
+    dialog.workFolderField()->setText(local);
+    QString question;
+    answerMessage(&question, createIt ? QMessageBox::Yes : QMessageBox::No);
+    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(question.contains(local));
+    QCOMPARE(QDir(local).exists(), createIt);
+    QCOMPARE(dialog.isVisible(), !createIt);
+    QCOMPARE(storedText, createIt && withServer ? local : QStringLiteral("(not called)"));
+
+    // What the service keeps for the folder.
+    std::vector<protocol::FolderItem> folders;
+    QVERIFY(engine::ServiceCalls().listNode(profile, "", true, false).folderResult.succeeded());
+    const engine::NodeListing listing = calls.listNode(profile, "", true, false);
+    QString recorded;
+    for (const protocol::FolderItem &f : listing.folders) {
+        if (f.name == "Projects")
+            recorded = QString::fromStdString(f.workFolderPath);
+    }
+    QCOMPARE(recorded, createIt && withServer ? local : QString());
+    if (createIt && withServer) // leave the service as the other rows expect it
+        QVERIFY(calls.setWorkFolder(profile, "Projects", "").succeeded());
+}
+
+QTEST_MAIN(TestServerDialogs)
+#include "tst_serverdialogs.moc"
