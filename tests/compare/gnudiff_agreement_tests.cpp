@@ -159,7 +159,17 @@ INSTANTIATE_TEST_SUITE_P(
                     Named{"DeletedLastLineWithoutNewline", "a\nb", "a\n"},
                     Named{"EmptyLines", "\n\n\n", "\n\n"},
                     Named{"TabsAndSpaces", "a\tb\n c\n", "a b\n c \n"},
-                    Named{"NonAsciiBytes", "\xc3\xa4\n\xff\n", "\xc3\xa4\n\xfe\n"}),
+                    Named{"NonAsciiBytes", "\xc3\xa4\n\xff\n", "\xc3\xa4\n\xfe\n"},
+                    // Lines are hashed eight bytes at a time: lines that part only after a
+                    // word, or only in length, must stay apart.
+                    Named{"LinesPartingAfterAWord",
+                          "abcdefgh1\nabcdefgh2\nabcdefgh\nabcdefghabcdefgh\nabcdefg\n",
+                          "abcdefgh2\nabcdefgh\nabcdefgh1\nabcdefghabcdefgX\nabcdefgh\n"},
+                    Named{"LinesPartingInATrailingZeroByte",
+                          std::string(9000, 'x') + "\na\nb\n" + std::string("a\0\nb\n", 5),
+                          std::string(9000, 'x') + "\n" + std::string("a\0\nb\n", 5) + "a\nb\n"},
+                    Named{"LastLineWithoutNewlineMatchesNoCompleteLine", "x\na\ny\n",
+                          "a\nx\ny\na"}),
     [](const testing::TestParamInfo<Named> &row) { return std::string(row.param.name); });
 
 TEST_F(GnuDiffAgreement, ProgramPrintsAndExitsLikeGnuDiff)

@@ -26,8 +26,9 @@ constexpr std::size_t kSlack = 32;
 constexpr std::size_t kProbeBytes = 8192;
 // Buffer size for files whose size is not known in advance (pipes); doubled when full.
 constexpr std::size_t kInitialBuffer = 8192;
-// One read() asks for at most this much; Linux caps a single read near 2 GiB anyway.
-constexpr std::size_t kMaxReadChunk = std::size_t{1} << 30;
+// One read() asks for at most this much, so each piece is scanned for line feeds, CR and
+// 0x1A while it is still in the cache instead of in separate passes over the whole file.
+constexpr std::size_t kMaxReadChunk = std::size_t{256} << 10;
 constexpr char kTextEnd = 0x1A;
 // Transparent huge page size on x86-64 and most arm64 kernels; buffers this large get them.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -94,7 +95,24 @@ void FileImage::readAll(int fd)
         }
         if (got == 0)
             break;
+        scan(m_size, m_size + static_cast<std::size_t>(got));
         m_size += static_cast<std::size_t>(got);
+    }
+    if (m_error != 0)
+        m_scan = {};
+}
+
+void FileImage::scan(std::size_t from, std::size_t to)
+{
+    const char *const buf = m_buffer.get();
+    m_scan.lineFeeds += static_cast<std::size_t>(std::count(buf + from, buf + to, '\n'));
+    if (m_scan.firstTextEnd == kNotFound) {
+        if (const void *hit = std::memchr(buf + from, kTextEnd, to - from))
+            m_scan.firstTextEnd = static_cast<std::size_t>(static_cast<const char *>(hit) - buf);
+    }
+    if (m_scan.firstCr == kNotFound) {
+        if (const void *hit = std::memchr(buf + from, '\r', to - from))
+            m_scan.firstCr = static_cast<std::size_t>(static_cast<const char *>(hit) - buf);
     }
 }
 
@@ -107,6 +125,7 @@ FileImage FileImage::load(const std::string &path)
     if (fd < 0) {
         image.m_error = errno;
         image.allocate(0);
+        image.m_scanned = true;
         return image;
     }
     // Standard input stays open for whoever reads it next.
@@ -118,8 +137,10 @@ FileImage FileImage::load(const std::string &path)
         image.m_error = ENOMEM;
         image.m_size = 0;
         image.m_buffer.reset();
+        image.m_scan = {};
         image.allocate(0);
     }
+    image.m_scanned = true;
     image.probe();
     return image;
 }
@@ -132,10 +153,12 @@ FileImage FileImage::fromBytes(std::string_view bytes)
         if (!bytes.empty())
             std::memcpy(image.m_buffer.get(), bytes.data(), bytes.size());
         image.m_size = bytes.size();
+        image.scan(0, image.m_size);
     } catch (const std::bad_alloc &) {
         image.m_error = ENOMEM;
         image.allocate(0);
     }
+    image.m_scanned = true;
     image.probe();
     return image;
 }
@@ -153,10 +176,15 @@ void FileImage::prepareText(ReadMode mode)
     m_prepared = true;
     char *buf = m_buffer.get();
     if (mode == ReadMode::Text) {
-        if (const void *end = std::memchr(buf, kTextEnd, m_size))
-            m_size = static_cast<std::size_t>(static_cast<const char *>(end) - buf);
+        if (!m_scanned) {
+            m_scan = {};
+            scan(0, m_size);
+            m_scanned = true;
+        }
+        m_size = std::min(m_size, m_scan.firstTextEnd);
         // CR LF becomes LF; a CR not followed by LF stays.
-        if (char *cr = static_cast<char *>(std::memchr(buf, '\r', m_size))) {
+        if (m_scan.firstCr < m_size) {
+            char *const cr = buf + m_scan.firstCr;
             char *out = cr;
             const char *end = buf + m_size;
             for (const char *in = cr; in < end; ++in) {

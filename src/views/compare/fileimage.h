@@ -52,6 +52,10 @@ public:
     char *data() { return m_buffer.get(); }
     std::size_t size() const { return m_size; }
 
+    // About the number of lines of the text, from the reading, to size tables with; 0 when not
+    // known. Only memory and speed may depend on it.
+    std::size_t lineCountHint() const { return m_scanned ? m_scan.lineFeeds + 1 : 0; }
+
     // The rows of a comparison pane for this file, one per line, kind Same. Prepares the text
     // with `mode` first, so the rows match the lines the engine compares.
     std::vector<DiffRow> makeRows(ReadMode mode = ReadMode::Text);
@@ -60,6 +64,17 @@ private:
     void allocate(std::size_t dataCapacity);
     void readAll(int fd); // may throw std::bad_alloc
     void probe();
+    void scan(std::size_t from, std::size_t to); // adds bytes [from, to) to m_scan
+
+    static constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+    // What the reading saw in the raw bytes, so the text preparation and the comparison need
+    // no passes of their own over a large file.
+    struct Scan
+    {
+        std::size_t lineFeeds = 0;
+        std::size_t firstTextEnd = kNotFound; // first 0x1A byte
+        std::size_t firstCr = kNotFound;
+    };
 
     std::string m_path;
     std::unique_ptr<char[], ImageBufferRelease> m_buffer;
@@ -69,6 +84,8 @@ private:
     bool m_binary = false;
     bool m_prepared = false;
     bool m_missingNewline = false;
+    bool m_scanned = false;
+    Scan m_scan;
 };
 
 } // namespace compare

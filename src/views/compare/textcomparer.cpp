@@ -30,34 +30,62 @@ std::uint64_t loadWord(const char *p)
     return word;
 }
 
-std::size_t largestPrimeBelow(std::size_t limit)
+// Hash of one line, eight bytes at a time, and the position of its line feed. Reads whole
+// words, possibly past the line feed: the buffer holds eight zero bytes after the data's last
+// line feed, so no read leaves it. Any hash gives the same classes (lines are compared byte by
+// byte when hashes meet); this one only has to be fast and spread well.
+std::uint32_t hashLine(const char *p, const char *&lineFeed)
 {
-    for (std::size_t n = limit - 1;; --n) {
-        bool prime = n > 1;
-        for (std::size_t d = 2; prime && d * d <= n; ++d)
-            prime = n % d != 0;
-        if (prime)
-            return n;
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15u;
+    std::uint64_t h = 0;
+    const char *const start = p;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHigh = 0x8080808080808080u;
+        constexpr std::uint64_t kLineFeeds = kOnes * '\n';
+        for (;;) {
+            const std::uint64_t word = loadWord(p);
+            const std::uint64_t x = word ^ kLineFeeds;
+            // The lowest set high bit marks the first line feed exactly; bits above it may be
+            // false alarms from the borrow, and are never looked at.
+            const std::uint64_t found = (x - kOnes) & ~x & kHigh;
+            if (found != 0) {
+                const unsigned bytes = static_cast<unsigned>(std::countr_zero(found)) >> 3;
+                if (bytes != 0)
+                    h = std::rotl((h ^ (word & (~std::uint64_t{0} >> (64 - 8 * bytes)))) * kMul,
+                                  29);
+                p += bytes;
+                break;
+            }
+            h = std::rotl((h ^ word) * kMul, 29);
+            p += 8;
+        }
+    } else {
+        for (; *p != '\n'; ++p)
+            h = std::rotl((h ^ static_cast<unsigned char>(*p)) * kMul, 29);
     }
+    lineFeed = p;
+    h = (h ^ static_cast<std::uint64_t>(p - start)) * kMul;
+    return static_cast<std::uint32_t>(h >> 32);
 }
 
-// Hash buckets: the largest prime below the smallest power of two (at least 2^9) that reaches
-// a third of the class table's capacity, which keeps the chains short. Only speed depends on it.
-std::size_t bucketCount(std::size_t equivsAlloc)
+// One slot of the open-addressing class table; class 0 marks a free slot.
+struct ClassSlot
 {
-    unsigned shift = 9;
-    while ((std::size_t{1} << shift) < equivsAlloc / 3)
-        ++shift;
-    return largestPrimeBelow(std::size_t{1} << shift);
-}
+    std::uint32_t hash;
+    Line code;
+};
 
-struct EquivClass
+// The first line of a class, which later lines are compared with.
+struct ClassLine
 {
-    Line next;          // next class in the same bucket, 0 at the end
-    std::uint32_t hash; // full hash, checked before the bytes
     const char *line;
     std::size_t length; // without the line feed
 };
+
+// Lines whose slot is fetched ahead of their lookup: far enough to hide a cache miss, near
+// enough that the slot is still cached when it is read.
+constexpr std::size_t kPrefetchLines = 16;
 
 struct Side
 {
@@ -66,6 +94,7 @@ struct Side
     bool missingNewline = false;
     std::size_t prefixEnd = 0;
     std::size_t suffixBegin = 0;
+    std::size_t lineHint = 0;       // about the file's line count, for sizing tables
     Line lines = 0;                 // lines between the identical prefix and suffix
     std::vector<Line> equivCodes;   // class of each of those lines
     std::vector<Line> undiscarded;  // classes of the lines kept for the search
@@ -95,6 +124,9 @@ public:
             m_side[f].buf = images[f]->data();
             m_side[f].size = images[f]->size();
             m_side[f].missingNewline = images[f]->missingNewline();
+            // The hint counts the whole file; the tables only hold the lines between the
+            // identical prefix and suffix, so it is scaled once those are known.
+            m_side[f].lineHint = images[f]->lineCountHint();
         }
     }
 
@@ -133,6 +165,13 @@ CompareStatus Comparison::run(EditScript &script)
     script.prefixLines = static_cast<Line>(prefixLines);
     if (!hashLines())
         return CompareStatus::Failed;
+    if (m_side[0].lines == 0 || m_side[1].lines == 0) {
+        // Nothing to search: discarding, search and shifting would change every line anyway.
+        for (Side &s : m_side)
+            std::fill(s.changed, s.changed + s.lines, 1);
+        buildScript(script);
+        return script.changes.empty() ? CompareStatus::NoDifferences : CompareStatus::Differences;
+    }
     discardConfusingLines();
 
     const Line n0 = static_cast<Line>(m_side[0].undiscarded.size());
@@ -220,64 +259,143 @@ void Comparison::findIdenticalEnds()
 
 // Gives every line between prefix and suffix an equivalence class: equal classes mean
 // byte-identical lines. A last line without line feed gets a class of its own that only the
-// other file's last line without line feed can share. Returns false when there are too many
-// lines to number.
+// other file's last line without line feed can share. Classes are numbered from 1 in the order
+// their first line is met. Returns false when there are too many lines to number.
+//
+// Two passes per file: the first hashes every line, the second looks the hashes up in a
+// power-of-two table of {hash, class} slots with linear probing, fetching each slot some
+// lines ahead. Looking up straight after hashing stalls on a cache miss for nearly every line
+// of a large file.
 bool Comparison::hashLines()
 {
-    std::size_t counts[2];
-    for (int f = 0; f < 2; ++f) {
-        const Side &s = m_side[f];
-        counts[f] =
-            static_cast<std::size_t>(std::count(s.buf + s.prefixEnd, s.buf + s.suffixBegin, '\n'));
-    }
-    if (counts[0] + counts[1] > kMaxTotalLines)
-        return false;
-
-    const std::size_t equivsAlloc = counts[0] + counts[1] + 1;
-    const std::size_t nbuckets = bucketCount(equivsAlloc);
-    // Entry 0 is the bucket of incomplete last lines; bucket h lives at 1 + h % nbuckets.
-    std::vector<Line> buckets(nbuckets + 1, 0);
-    std::vector<EquivClass> equivs;
-    // Most lines of the second file usually repeat the first file's, so reserving for the
-    // first file and a little more avoids most growth without sizing for the worst case.
-    equivs.reserve(counts[0] + counts[1] / 8 + 16);
-    equivs.push_back({0, 0, nullptr, 0}); // class 0 is never used
-
-    for (int f = 0; f < 2; ++f) {
-        Side &s = m_side[f];
-        s.equivCodes.resize(counts[f]);
-        const char *p = s.buf + s.prefixEnd;
-        const char *const end = s.buf + s.suffixBegin;
-        const char *const dataEnd = s.buf + s.size;
-        std::size_t line = 0;
-        while (p < end) {
-            const char *const start = p;
-            std::uint32_t h = 0;
-            for (unsigned char c; (c = static_cast<unsigned char>(*p)) != '\n'; ++p)
-                h = std::rotl(h, 7) + c;
-            const std::size_t length = static_cast<std::size_t>(p - start);
-            ++p;
-            Line *bucket =
-                (p == dataEnd && s.missingNewline) ? &buckets[0] : &buckets[1 + h % nbuckets];
-            Line i = *bucket;
-            while (i != 0) {
-                const EquivClass &e = equivs[static_cast<std::size_t>(i)];
-                if (e.hash == h && e.length == length && std::memcmp(e.line, start, length) == 0)
-                    break;
-                i = e.next;
-            }
-            if (i == 0) {
-                i = static_cast<Line>(equivs.size());
-                equivs.push_back({*bucket, h, start, length});
-                *bucket = i;
-            }
-            s.equivCodes[line++] = i;
-        }
-        s.lines = static_cast<Line>(line);
-        s.changedStore.assign(static_cast<std::size_t>(s.lines) + 2, 0);
+    for (Side &s : m_side) {
+        s.changedStore.assign(2, 0);
         s.changed = s.changedStore.data() + 1;
     }
-    m_equivMax = static_cast<Line>(equivs.size());
+    // With one side's middle empty every line of the other is changed, whatever its class:
+    // only the count is needed.
+    if (m_side[0].prefixEnd == m_side[0].suffixBegin ||
+        m_side[1].prefixEnd == m_side[1].suffixBegin) {
+        std::size_t total = 0;
+        for (Side &s : m_side) {
+            const auto n = static_cast<std::size_t>(
+                std::count(s.buf + s.prefixEnd, s.buf + s.suffixBegin, '\n'));
+            total += n;
+            if (total > kMaxTotalLines)
+                return false;
+            s.lines = static_cast<Line>(n);
+            s.changedStore.assign(n + 2, 0);
+            s.changed = s.changedStore.data() + 1;
+        }
+        m_equivMax = 1;
+        return true;
+    }
+
+    for (Side &s : m_side) {
+        const double share = double(s.suffixBegin - s.prefixEnd) / double(s.size);
+        s.lineHint = static_cast<std::size_t>(double(s.lineHint) * share) + 16;
+    }
+    // Most lines of the second file usually repeat the first file's, so the table is sized
+    // for the first file and a little more, at most half full, and doubles when it fills.
+    const std::size_t expected = m_side[0].lineHint + m_side[1].lineHint / 8 + 16;
+    std::size_t capacity = std::bit_ceil(2 * expected);
+    std::size_t mask = capacity - 1;
+    std::vector<ClassSlot> table(capacity, ClassSlot{0, 0});
+    std::vector<ClassLine> classes;
+    classes.reserve(expected);
+    classes.push_back({nullptr, 0}); // class 0 is never used
+    Line incompleteClass = 0;        // the first file's last line without line feed
+    std::size_t totalLines = 0;
+
+    auto grow = [&] {
+        std::vector<ClassSlot> bigger(2 * capacity, ClassSlot{0, 0});
+        const std::size_t biggerMask = 2 * capacity - 1;
+        for (const ClassSlot &slot : table) {
+            if (slot.code == 0)
+                continue;
+            std::size_t i = slot.hash & biggerMask;
+            while (bigger[i].code != 0)
+                i = (i + 1) & biggerMask;
+            bigger[i] = slot;
+        }
+        table = std::move(bigger);
+        capacity *= 2;
+        mask = biggerMask;
+    };
+
+    std::vector<const char *> starts;
+    for (int f = 0; f < 2; ++f) {
+        Side &s = m_side[f];
+        // The hashes go into equivCodes first; each is replaced by its class in the lookup.
+        s.equivCodes.clear();
+        s.equivCodes.reserve(s.lineHint);
+        starts.clear();
+        starts.reserve(s.lineHint + 1);
+        const char *p = s.buf + s.prefixEnd;
+        const char *const end = s.buf + s.suffixBegin;
+        while (p < end) {
+            starts.push_back(p);
+            const char *lineFeed;
+            s.equivCodes.push_back(static_cast<Line>(hashLine(p, lineFeed)));
+            p = lineFeed + 1;
+        }
+        starts.push_back(p);
+        const std::size_t n = s.equivCodes.size();
+        totalLines += n;
+        if (totalLines > kMaxTotalLines)
+            return false;
+        s.lines = static_cast<Line>(n);
+        s.changedStore.assign(n + 2, 0);
+        s.changed = s.changedStore.data() + 1;
+        const auto *hashes = reinterpret_cast<const std::uint32_t *>(s.equivCodes.data());
+        const bool lastIncomplete = s.missingNewline && p == s.buf + s.size;
+        const std::size_t complete = lastIncomplete ? n - 1 : n;
+
+        for (std::size_t line = 0; line < complete; ++line) {
+            if (line + kPrefetchLines < complete)
+                __builtin_prefetch(&table[hashes[line + kPrefetchLines] & mask]);
+            const std::uint32_t h = hashes[line];
+            const char *const start = starts[line];
+            const std::size_t length = static_cast<std::size_t>(starts[line + 1] - start) - 1;
+            std::size_t i = h & mask;
+            Line code = 0;
+            for (; table[i].code != 0; i = (i + 1) & mask) {
+                if (table[i].hash != h)
+                    continue;
+                const ClassLine &c = classes[static_cast<std::size_t>(table[i].code)];
+                if (c.length == length && std::memcmp(c.line, start, length) == 0) {
+                    code = table[i].code;
+                    break;
+                }
+            }
+            if (code == 0) {
+                code = static_cast<Line>(classes.size());
+                classes.push_back({start, length});
+                table[i] = {h, code};
+                if (2 * classes.size() > capacity)
+                    grow();
+            }
+            s.equivCodes[line] = code;
+        }
+        if (lastIncomplete) {
+            const char *const start = starts[n - 1];
+            const std::size_t length = static_cast<std::size_t>(starts[n] - start) - 1;
+            Line code = 0;
+            if (f == 1 && incompleteClass != 0) {
+                const ClassLine &c = classes[static_cast<std::size_t>(incompleteClass)];
+                if (c.length == length && std::memcmp(c.line, start, length) == 0)
+                    code = incompleteClass;
+            }
+            if (code == 0) {
+                code = static_cast<Line>(classes.size());
+                classes.push_back({start, length});
+            }
+            if (f == 0)
+                incompleteClass = code;
+            s.equivCodes[n - 1] = code;
+        }
+    }
+    m_equivMax = static_cast<Line>(classes.size());
     return true;
 }
 
