@@ -15,6 +15,7 @@
 #include <views/browse/browseresources.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
+#include <views/diff/czemdiffchildframe.h>
 #include <views/dialogs/optionsheet.h>
 
 #include <QApplication>
@@ -574,6 +575,23 @@ QMdiSubWindow *CMainFrame::newBrowseWindow()
 {
     return m_app.templates().open(ChildKind::Browse, *m_mdiArea,
                                   m_app.module().text(str::AppTitle));
+}
+
+views::CZemDiffChildFrame *CMainFrame::openDiffWindow(const views::DiffRequest &request)
+{
+    QMdiSubWindow *child = m_app.templates().open(ChildKind::Diff, *m_mdiArea, request.title);
+    auto *frame = child ? qobject_cast<views::CZemDiffChildFrame *>(child->widget()) : nullptr;
+    if (!frame) {
+        if (child)
+            child->close();
+        return nullptr;
+    }
+    // Most of the area, so each pane starts with half of a useful width.
+    const QSize area = m_mdiArea->viewport()->size();
+    child->setGeometry(area.width() / 20, area.height() / 20, std::max(area.width() * 9 / 10, 400),
+                       std::max(area.height() * 9 / 10, 300));
+    frame->start(request);
+    return frame;
 }
 
 void CMainFrame::about()

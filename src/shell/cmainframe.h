@@ -23,6 +23,8 @@ class QSplashScreen;
 namespace views {
 class BrowseWindow;
 struct BrowseResources;
+class CZemDiffChildFrame;
+struct DiffRequest;
 } // namespace views
 
 namespace shell {
@@ -86,6 +88,10 @@ public:
 
     // Application commands.
     QMdiSubWindow *newBrowseWindow();
+    // Opens a comparison window on two local files and starts comparing them off the UI
+    // thread; returns at once. The request's temporary files are deleted when the window
+    // closes or the program ends. nullptr when no comparison window can be made.
+    views::CZemDiffChildFrame *openDiffWindow(const views::DiffRequest &request);
     void about();
     // Shows the tips dialog, modal.
     void tipOfTheDay();

@@ -9,6 +9,7 @@
 #include <platform/registry.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
+#include <views/diff/czemdiffchildframe.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,6 +111,17 @@ int CZemApp::start()
     m_identity = platform::readMachineIdentity();
 
     // 9. The child window templates hold their defaults until the windows register.
+    m_templates.setFactory(ChildKind::Diff, [this]() -> QWidget * {
+        const LanguageModule *module = m_module.get();
+        views::ViewTexts texts;
+        texts.text = [module](int id) {
+            return module->text(id);
+        };
+        texts.image = [module](const QString &name) {
+            return module->image(name);
+        };
+        return new views::CZemDiffChildFrame(std::move(texts));
+    });
     // 10. The main window.
     m_mainFrame = std::make_unique<CMainFrame>(*this);
     QString frameError;

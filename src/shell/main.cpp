@@ -4,9 +4,11 @@
 #include "shell/czemapp.h"
 
 #include <platform/httptransport.h>
+#include <views/diff/czemdiffchildframe.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 int main(int argc, char *argv[])
 {
@@ -23,6 +25,13 @@ int main(int argc, char *argv[])
         QStringLiteral("no-splash"),
         QStringLiteral("Start without the splash window and the tip of the day."));
     parser.addOption(noSplash);
+    // Opens a comparison window on two local files at start-up: for trying the window and
+    // for tests; the compare commands of the file and history windows open the same window.
+    QCommandLineOption compareFiles(QStringLiteral("compare"),
+                                    QStringLiteral("Compare two local files side by side."),
+                                    QStringLiteral("file"));
+    compareFiles.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(compareFiles);
     parser.process(app);
 
     shell::StartOptions options;
@@ -30,6 +39,17 @@ int main(int argc, char *argv[])
     shell::CZemApp zem(std::move(options));
     if (const int failure = zem.start())
         return failure;
+    const QStringList compared = parser.values(compareFiles);
+    if (compared.size() == 2) {
+        views::DiffRequest request;
+        request.leftPath = compared[0];
+        request.rightPath = compared[1];
+        request.leftLabel = compared[0];
+        request.rightLabel = compared[1];
+        request.title = QFileInfo(compared[0]).fileName() + QStringLiteral(" - ") +
+                        QFileInfo(compared[1]).fileName();
+        zem.mainFrame()->openDiffWindow(request);
+    }
     const int rc = QApplication::exec();
     zem.exit();
     return rc;
