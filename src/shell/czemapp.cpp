@@ -112,7 +112,7 @@ int CZemApp::start()
 
     // 9. The child window templates hold their defaults until the windows register.
     m_templates.setFactory(ChildKind::Diff, [this]() -> QWidget * {
-        const LanguageModule *module = m_module.get();
+        const views::LanguageModule *module = m_module.get();
         views::ViewTexts texts;
         texts.text = [module](int id) {
             return module->text(id);

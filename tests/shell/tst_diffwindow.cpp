@@ -5,7 +5,7 @@
 #include "shelltestsupport.h"
 
 #include "shell/childwindowtemplates.h"
-#include "shell/languagemodule.h"
+#include <views/common/languagemodule.h>
 
 #include <views/diff/czemdiffchildframe.h>
 #include <views/diff/czemdiffview.h>
@@ -64,7 +64,7 @@ void TestDiffWindow::opensThroughTheDiffTemplateWithTheModulesTexts()
     QStringList legend;
     for (QLabel *label : frame->statusBar()->findChildren<QLabel *>())
         legend.append(label->text());
-    const LanguageModule &module = started.app->module();
+    const views::LanguageModule &module = started.app->module();
     for (int id :
          {views::str::LegendDeleted, views::str::LegendChanged, views::str::LegendInserted}) {
         QVERIFY(module.hasText(id));
