@@ -6,6 +6,7 @@
 #include "diffrowmodel.h"
 #include "finddialog.h"
 
+#include <views/common/languagemodule.h>
 #include <views/common/viewsconstants.h>
 
 #include <QAction>
@@ -26,14 +27,6 @@ namespace {
 // The minimum width of each pane.
 constexpr int kMinimumPaneWidth = 50;
 constexpr int kToolbarImageSize = 16;
-
-QList<QPixmap> splitStrip(const QPixmap &strip)
-{
-    QList<QPixmap> pieces;
-    for (int x = 0; x + kToolbarImageSize <= strip.width(); x += kToolbarImageSize)
-        pieces.append(strip.copy(x, 0, kToolbarImageSize, kToolbarImageSize));
-    return pieces;
-}
 
 // A status-bar legend part: a text in its kind's colour on the menu background.
 QLabel *legendPart(const QString &text, int part, QWidget *parent)
@@ -105,8 +98,9 @@ void CZemDiffChildFrame::buildActions()
     bar->setMovable(false);
     bar->setIconSize(QSize(kToolbarImageSize, kToolbarImageSize));
     addToolBar(Qt::TopToolBarArea, bar);
-    const QList<QPixmap> images =
-        splitStrip(m_texts.image ? m_texts.image(QLatin1String(kDiffToolbarImage)) : QPixmap());
+    const QList<QPixmap> images = LanguageModule::splitStrip(
+        m_texts.image ? m_texts.image(QLatin1String(kDiffToolbarImage)) : QPixmap(),
+        kToolbarImageSize);
     struct Command
     {
         int id;
