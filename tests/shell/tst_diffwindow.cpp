@@ -9,7 +9,7 @@
 
 #include <views/diff/czemdiffchildframe.h>
 #include <views/diff/czemdiffview.h>
-#include <views/viewsconstants.h>
+#include <views/common/viewsconstants.h>
 
 #include <QAction>
 #include <QFile>

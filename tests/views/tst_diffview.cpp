@@ -9,7 +9,7 @@
 #include <views/diff/diffcolours.h>
 #include <views/diff/diffrowmodel.h>
 #include <views/diff/finddialog.h>
-#include <views/viewsconstants.h>
+#include <views/common/viewsconstants.h>
 
 #include <QAction>
 #include <QApplication>
