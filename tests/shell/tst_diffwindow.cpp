@@ -7,9 +7,9 @@
 #include "shell/childwindowtemplates.h"
 #include <views/common/languagemodule.h>
 
+#include <views/common/viewsconstants.h>
 #include <views/diff/czemdiffchildframe.h>
 #include <views/diff/czemdiffview.h>
-#include <views/common/viewsconstants.h>
 
 #include <QAction>
 #include <QFile>

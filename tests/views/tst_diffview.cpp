@@ -1,6 +1,7 @@
 // The comparison window: rows as the engine marks them, the drawn line form, difference and
 // bookmark navigation, find, synchronised scrolling, and the temporary files at close.
 
+#include <views/common/viewsconstants.h>
 #include <views/compare/fileimage.h>
 #include <views/compare/rowlist.h>
 #include <views/compare/textcomparer.h>
@@ -9,7 +10,6 @@
 #include <views/diff/diffcolours.h>
 #include <views/diff/diffrowmodel.h>
 #include <views/diff/finddialog.h>
-#include <views/common/viewsconstants.h>
 
 #include <QAction>
 #include <QApplication>

@@ -6,8 +6,8 @@
 // can be closed while it runs. The temporary files it was given are deleted when it closes,
 // and when the program ends with the window still open. Everything here is for the UI thread.
 
-#include <views/compare/textcomparer.h>
 #include <views/common/viewtexts.h>
+#include <views/compare/textcomparer.h>
 
 #include <QMainWindow>
 #include <QStringList>
