@@ -4,6 +4,7 @@
 
 #include "servicefixture.h"
 
+#include <engine/engineconstants.h>
 #include <engine/localfiles.h>
 #include <engine/operations/operation.h>
 #include <engine/operations/operationrunner.h>
@@ -237,12 +238,12 @@ TEST_F(OperationsTest, GetLeavesMyWritableCheckOutAlone)
     g.files = {{0, files("Team").at(0)}}; // the list as the window shows it now
     EXPECT_EQ(run(g, get), 0);
     EXPECT_EQ(readFileBytes(work / "a.txt"), "edited, not checked in");
-    EXPECT_TRUE(get.has(2065));
+    EXPECT_TRUE(get.has(engine::msg::kKeptCheckedOut));
 
     Log folderGet;
     EXPECT_EQ(runFolder(OperationKind::GetFolder, "Team", work, folderGet), 0);
     EXPECT_EQ(readFileBytes(work / "a.txt"), "edited, not checked in");
-    EXPECT_TRUE(folderGet.has(2065));
+    EXPECT_TRUE(folderGet.has(engine::msg::kKeptCheckedOut));
 }
 
 } // namespace

@@ -59,4 +59,19 @@ inline void answerNextModal(std::function<void(QWidget *)> answer)
     timer->start();
 }
 
+// Runs `answer` on the next modal widget of type T, leaving other modal widgets alone.
+template<class T> void answerNext(std::function<void(T *)> answer)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer = std::move(answer)] {
+        if (auto *modal = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        }
+    });
+    timer->start();
+}
+
 } // namespace shelltest
