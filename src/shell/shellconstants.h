@@ -3,6 +3,8 @@
 // Fixed numbers and names of the Qt shell: command IDs, string and bitmap numbers of the
 // language module, dialog forms, clipboard formats.
 
+#include <views/browse/browseconstants.h>
+
 #include <QLatin1StringView>
 
 namespace shell {
@@ -115,29 +117,8 @@ inline constexpr int SmallImages = 133;
 inline constexpr int Header = 149;
 } // namespace bmp
 
-// Indexes into the shared small images (bitmap 133).
-namespace img {
-inline constexpr int Root = 0;
-inline constexpr int ServerConnected = 1;
-inline constexpr int ServerOffline = 2;
-inline constexpr int Folder = 3;
-inline constexpr int FolderOpen = 4;
-inline constexpr int PrivateFolder = 5;
-inline constexpr int PrivateFolderOpen = 6;
-inline constexpr int File = 7;
-inline constexpr int FileCheckedOut = 8;
-inline constexpr int Failure = 9;
-inline constexpr int Success = 10;
-inline constexpr int SortAscending = 11;
-inline constexpr int SortDescending = 12;
-inline constexpr int History = 13;
-inline constexpr int DeletedFolder = 14;
-} // namespace img
-
-// Drag data between the program's own windows: a node of the folder tree, rows of the
-// file list.
-inline constexpr QLatin1StringView kMimeZemTree{"application/x-ravelind-zemtree"};
-inline constexpr QLatin1StringView kMimeZemList{"application/x-ravelind-zemlist"};
+// Indexes into the shared small images (bitmap 133): the browse window's list.
+namespace img = views::browseimg;
 
 // The only text built into the program: the language module is what is missing.
 inline constexpr char kModuleMissingText[] = "Resource file is not found!";

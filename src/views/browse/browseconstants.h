@@ -57,6 +57,8 @@ inline constexpr int Failure = 9;
 inline constexpr int Success = 10;
 inline constexpr int SortAscending = 11;
 inline constexpr int SortDescending = 12;
+inline constexpr int History = 13;
+inline constexpr int DeletedFolder = 14;
 } // namespace browseimg
 
 // Drag data between the program's own windows (the blocks of engine/dragblock.h).
