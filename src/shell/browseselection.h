@@ -14,6 +14,10 @@
 
 class QString;
 
+namespace views {
+class LanguageModule;
+}
+
 namespace shell {
 
 using engine::kMaxServerPath;
@@ -46,6 +50,12 @@ using engine::inheritedWorkingFolder;
 using engine::noneCheckedOut;
 using engine::ownWorkingFolder;
 using engine::serverPathOf;
+
+// The title of a browse window whose selected node is the last of `chain`: the server's name,
+// followed by the server path below it when a folder is selected; the program's title when
+// no server is selected.
+QString browseWindowTitle(const views::LanguageModule &module,
+                          const std::vector<SelectionNode> &chain);
 
 // A name the service sent that may be used as one component of a local path.
 bool isSafePathComponent(const std::string &name);

@@ -149,6 +149,13 @@ QWidget *CMainFrame::makeBrowseWindow()
         if (w == activeBrowseWindow())
             updateCommandStates();
     });
+    // The child's title names the selected server and folder, also after a rename.
+    const auto retitle = [this, w] {
+        if (auto *child = qobject_cast<QMdiSubWindow *>(w->parentWidget()))
+            child->setWindowTitle(browseWindowTitle(m_app.module(), w->selectedChain()));
+    };
+    connect(w, &views::BrowseWindow::selectionChanged, this, retitle);
+    connect(&w->treeModel(), &QAbstractItemModel::dataChanged, this, retitle);
     connect(w, &views::BrowseWindow::workFolderPaneChanged, this, [this, w](const QString &t) {
         if (w == activeBrowseWindow())
             setWorkFolderPane(t);

@@ -90,6 +90,7 @@ inline constexpr int ModuleFellBack = 3062;
 inline constexpr int FormDamaged = 3063;
 inline constexpr int GuideMissing = 3070;
 inline constexpr int GuideNotOpened = 3071;
+inline constexpr int BrowseTitle = 3072;
 inline constexpr int AboutVersion = 3080;
 inline constexpr int OptionsNotSaved = 3090;
 inline constexpr int OptionsGetFolderTitle = 3091;

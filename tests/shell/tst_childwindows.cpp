@@ -1,0 +1,201 @@
+// The browse window as a child of the main window, against the reference service with its
+// demo data: its title names the selected server and folder, each window its own, and the
+// Options command works on the servers that window shows.
+
+#include "shelltestsupport.h"
+
+#include "servertestsupport.h"
+
+#include <config/profilestore.h>
+#include <config/registrykeys.h>
+#include <config/settings.h>
+#include <platform/machineidentity.h>
+#include <platform/registry.h>
+#include <views/browse/browsewindow.h>
+#include <views/common/languagemodule.h>
+#include <views/dialogs/optionsheet.h>
+#include <views/dialogs/serverwizards.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QTabWidget>
+
+using namespace shell;
+
+class TestChildWindows : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<servertest::TempDir> m_data;
+    std::unique_ptr<servertest::ServerProcess> m_server;
+    std::unique_ptr<shelltest::StartedApp> m_app;
+
+    protocol::ServerProfile profile(const std::string &name) const
+    {
+        protocol::ServerProfile p;
+        p.name = name;
+        p.server = "127.0.0.1";
+        p.url = "/Service.asmx";
+        p.port = static_cast<std::uint16_t>(m_server->port());
+        p.userId = platform::readMachineIdentity().userName;
+        p.timeout = 10;
+        p.userName = "user-" + name;
+        p.password = "secret-" + name;
+        return p;
+    }
+    CMainFrame &frame() { return m_app->frame(); }
+    views::BrowseWindow &w() { return *frame().activeBrowseWindow(); }
+    QString title() { return frame().mdiArea()->activeSubWindow()->windowTitle(); }
+    std::string stored(const std::string &name, std::string_view value)
+    {
+        std::string text = "(missing)";
+        (void)m_app->app->registry().readString(std::string(config::keys::kServers) + "\\" + name,
+                                                value, text);
+        return text;
+    }
+    // Selects the node at `path` ("" the server itself) below server node `server`.
+    QModelIndex select(int server, const QString &path)
+    {
+        views::FolderTreeModel &tree = w().treeModel();
+        QModelIndex node = tree.index(server, 0, tree.rootIndex());
+        if (!tree.profile(node)->connected)
+            shelltest::answerNext<views::LogonWizard>(
+                [](views::LogonWizard *wizard) { wizard->button(QWizard::FinishButton)->click(); });
+        w().selectNode(node);
+        w().runner().waitIdle();
+        for (const QString &name : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+            QModelIndex next;
+            for (int r = 0; r < tree.rowCount(node); ++r) {
+                if (tree.index(r, 0, node).data().toString() == name)
+                    next = tree.index(r, 0, node);
+            }
+            if (!next.isValid())
+                return {};
+            node = next;
+            w().selectNode(node);
+            w().runner().waitIdle();
+        }
+        return node;
+    }
+
+private slots:
+    void init()
+    {
+        m_data = std::make_unique<servertest::TempDir>();
+        m_server = std::make_unique<servertest::ServerProcess>();
+        QVERIFY(m_server->start(m_data->path(), {"--seed-demo"}));
+        const protocol::ServerProfile a = profile("Demo");
+        const protocol::ServerProfile b = profile("Second");
+        m_app = std::make_unique<shelltest::StartedApp>([&](const QString &file) {
+            platform::Registry registry(file.toStdString());
+            config::ProfileStore store(registry);
+            QVERIFY(!platform::failed(store.write(a, true)));
+            QVERIFY(!platform::failed(store.write(b, true)));
+            QCOMPARE(registry.writeDword(config::keys::kSettings, config::keys::kSaveUserPass, 1),
+                     0);
+        });
+        QCOMPARE(m_app->startResult, 0);
+        QVERIFY(frame().activeBrowseWindow());
+    }
+    void cleanup()
+    {
+        m_app.reset();
+        m_server->stop();
+        m_server.reset();
+        m_data.reset();
+    }
+
+    void browseTitleNamesTheSelectedServerAndFolder_data()
+    {
+        QTest::addColumn<int>("server");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("server node") << 0 << ""
+                                     << "Demo";
+        QTest::newRow("top folder") << 0 << "Projects"
+                                    << "Demo - Projects";
+        QTest::newRow("folder two levels down") << 0 << "Projects\\Website\\assets"
+                                                << "Demo - Projects\\Website\\assets";
+        QTest::newRow("the other server") << 1 << "Documents"
+                                          << "Second - Documents";
+    }
+    void browseTitleNamesTheSelectedServerAndFolder()
+    {
+        QFETCH(int, server);
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QVERIFY(select(server, path).isValid());
+        QCOMPARE(title(), expected);
+        // Back at the root nothing is selected: the program's title.
+        w().selectNode(w().treeModel().rootIndex());
+        QCOMPARE(title(), m_app->app->module().text(128));
+    }
+
+    void twoBrowseWindowsEachNameTheirOwnSelection()
+    {
+        QVERIFY(select(0, QStringLiteral("Documents")).isValid());
+        QMdiSubWindow *first = frame().mdiArea()->activeSubWindow();
+        QMdiSubWindow *second = frame().newBrowseWindow();
+        QVERIFY(second);
+        frame().mdiArea()->setActiveSubWindow(second);
+        QVERIFY(select(1, QStringLiteral("Projects")).isValid());
+        QCOMPARE(first->windowTitle(), QStringLiteral("Demo - Documents"));
+        QCOMPARE(second->windowTitle(), QStringLiteral("Second - Projects"));
+    }
+
+    void optionsRemoveTheCredentialsOfTheServersTheBrowseWindowShows()
+    {
+        QString question;
+        shelltest::answerNext<views::COptionSheet>([&question](views::COptionSheet *sheet) {
+            sheet->pages()
+                ->widget(0)
+                ->findChild<QCheckBox *>(QStringLiteral("c1026"))
+                ->setChecked(false);
+            shelltest::answerNext<QMessageBox>([&question](QMessageBox *box) {
+                question = box->text();
+                box->button(QMessageBox::Yes)->click();
+            });
+            sheet->accept();
+        });
+        frame().options();
+        QVERIFY(question.contains(QStringLiteral("Demo")));
+        QVERIFY(question.contains(QStringLiteral("Second")));
+        for (const char *name : {"Demo", "Second"}) {
+            QCOMPARE(stored(name, config::keys::kPassword), "(missing)");
+            QCOMPARE(stored(name, config::keys::kServer), "127.0.0.1");
+        }
+    }
+
+    void optionsWithoutABrowseWindowLeaveTheCredentials()
+    {
+        frame().mdiArea()->closeAllSubWindows();
+        QVERIFY(frame().mdiArea()->subWindowList().isEmpty());
+        bool asked = false;
+        shelltest::answerNext<views::COptionSheet>([&asked](views::COptionSheet *sheet) {
+            sheet->pages()
+                ->widget(0)
+                ->findChild<QCheckBox *>(QStringLiteral("c1026"))
+                ->setChecked(false);
+            // A question would be wrong here; if one comes, it is noted and answered.
+            QTimer::singleShot(500, sheet, [&asked] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    asked = true;
+                    box->button(QMessageBox::Yes)->click();
+                }
+            });
+            sheet->accept();
+        });
+        frame().options();
+        QCOMPARE(m_app->app->settings().values().saveUserPass, 0u);
+        QCOMPARE(stored("Demo", config::keys::kPassword), "secret-Demo");
+        QCOMPARE(stored("Second", config::keys::kPassword), "secret-Second");
+        QVERIFY(!asked);
+    }
+};
+
+QTEST_MAIN(TestChildWindows)
+#include "tst_childwindows.moc"
