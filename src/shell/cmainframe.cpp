@@ -4,6 +4,7 @@
 #include "shell/commands/commandcontext.h"
 #include "shell/commands/commandrouter.h"
 #include "shell/czemapp.h"
+#include "shell/helpviewer.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
 #include "shell/tipsdialog.h"
@@ -15,8 +16,8 @@
 #include <views/browse/browseresources.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
-#include <views/diff/czemdiffchildframe.h>
 #include <views/dialogs/optionsheet.h>
+#include <views/diff/czemdiffchildframe.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,8 +53,16 @@ static QString escapeMnemonic(QString text)
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+// The desktop's handler for the guide's page. Qt answers false when the desktop has no
+// launcher for local files (no xdg-open or the like), and then the built-in viewer shows it.
+static bool openInDesktopBrowser(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
 CMainFrame::CMainFrame(CZemApp &app)
-    : m_app(app)
+    : openExternally(openInDesktopBrowser)
+    , m_app(app)
 {
 }
 
@@ -616,8 +625,10 @@ void CMainFrame::helpContents()
                              module.text(str::GuideMissing).arg(searched.join(QLatin1Char('\n'))));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
-        QMessageBox::warning(this, windowTitle(), module.text(str::GuideNotOpened).arg(file));
+    if (openExternally && openExternally(QUrl::fromLocalFile(file)))
+        return;
+    auto *viewer = new HelpViewer(module, file, openExternally, this);
+    viewer->show();
 }
 
 void CMainFrame::options()

@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QSplashScreen;
+class QUrl;
 
 namespace views {
 class BrowseWindow;
@@ -97,12 +99,17 @@ public:
     void tipOfTheDay();
     // Window > Cascade: every child at a usable size, one title bar apart.
     void cascadeChildren();
+    // The user guide in the desktop's browser through openExternally, else in the program's
+    // own viewer (not modal); a message when the guide is not installed.
     void helpContents();
     void options();
     void serverProfiles();
     void customizeTools();
     void exportProfiles();
     void importProfiles();
+
+    // Opens a page outside the program; false when it could not. Replaceable for tests.
+    std::function<bool(const QUrl &)> openExternally;
 
 signals:
     // A stored profile was deleted (the browse window drops its node) or written.

@@ -3,6 +3,7 @@
 
 #include "shelltestsupport.h"
 
+#include "shell/helpviewer.h"
 #include "shell/shellconstants.h"
 
 #include <config/registrykeys.h>
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QToolBar>
 
 using namespace shell;
@@ -63,6 +65,8 @@ private slots:
     void damagedSettingsFileIsSetAsideAndDefaultsApply();
     void unreadableSettingsStopStartUp();
     void userGuideFoundBesideTheModule();
+    void helpOpensTheGuideInTheBrowserElseInItsOwnViewer_data();
+    void helpOpensTheGuideInTheBrowserElseInItsOwnViewer();
 };
 
 void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
@@ -74,7 +78,8 @@ void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
     QStringList titles;
     for (QAction *menu : frame.menuBar()->actions())
         titles.append(menu->text().remove(QLatin1Char('&')));
-    QCOMPARE(titles, (QStringList{"File", "Server", "Folder", "Files", "View", "Tools", "Window", "Help"}));
+    QCOMPARE(titles,
+             (QStringList{"File", "Server", "Folder", "Files", "View", "Tools", "Window", "Help"}));
     // Pane 1 shows the user name of the machine identity; panes 2 and 3 wait for a folder.
     QVERIFY(!started.app->identity().userName.empty());
     QCOMPARE(frame.userPaneText(), QString::fromStdString(started.app->identity().userName));
@@ -356,6 +361,43 @@ void TestMainFrame::userGuideFoundBesideTheModule()
     QFile file(guide);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("<title>Ravelind User Guide</title>"));
+}
+
+void TestMainFrame::helpOpensTheGuideInTheBrowserElseInItsOwnViewer_data()
+{
+    QTest::addColumn<bool>("desktopOpens");
+    QTest::newRow("the desktop opens it") << true;
+    QTest::newRow("no browser on the desktop") << false;
+}
+
+void TestMainFrame::helpOpensTheGuideInTheBrowserElseInItsOwnViewer()
+{
+    QFETCH(bool, desktopOpens);
+    shelltest::StartedApp started;
+    CMainFrame &frame = started.frame();
+    QList<QUrl> asked;
+    frame.openExternally = [&](const QUrl &url) {
+        asked.append(url);
+        return desktopOpens;
+    };
+    frame.action(cmd::HelpContents)->trigger();
+    QCOMPARE(asked, QList<QUrl>{QUrl::fromLocalFile(started.app->helpFile())});
+    auto *viewer = frame.findChild<HelpViewer *>();
+    QCOMPARE(viewer != nullptr, !desktopOpens);
+    if (!viewer)
+        return;
+    QVERIFY(viewer->isVisible());
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Ravelind User Guide"));
+    QVERIFY(viewer->browser()->toPlainText().contains(QStringLiteral("Server profiles")));
+    // A link inside the guide stays in the viewer; one to a web site goes to the desktop.
+    emit viewer->browser()->anchorClicked(QUrl(QStringLiteral("#options")));
+    QCOMPARE(viewer->browser()->source().fileName(), QStringLiteral("index.html"));
+    QCOMPARE(viewer->browser()->source().fragment(), QStringLiteral("options"));
+    QCOMPARE(asked.size(), 1);
+    emit viewer->browser()->anchorClicked(QUrl(QStringLiteral("https://quellvane.example/")));
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked.last(), QUrl(QStringLiteral("https://quellvane.example/")));
+    QCOMPARE(viewer->browser()->source().fileName(), QStringLiteral("index.html"));
 }
 
 QTEST_MAIN(TestMainFrame)
