@@ -118,4 +118,20 @@ protocol::CallResult ServiceCalls::serverDelete(const protocol::ServerProfile &p
     return make(profile)->serverDelete(profile.userId);
 }
 
+HistoryListing ServiceCalls::historyList(const protocol::ServerProfile &profile,
+                                         const std::string &path, bool subFolders) const
+{
+    HistoryListing listing;
+    listing.result = make(profile)->getHistoryList(profile.userId, path, subFolders, listing.items);
+    if (!listing.result.succeeded())
+        listing.items.clear();
+    return listing;
+}
+
+protocol::CallResult ServiceCalls::rollBack(const protocol::ServerProfile &profile,
+                                            const std::string &filePath, std::int32_t version) const
+{
+    return make(profile)->rollBack(profile.userId, filePath, version);
+}
+
 } // namespace engine

@@ -54,6 +54,12 @@ struct NodeListing
     const protocol::CallResult *failure() const;
 };
 
+struct HistoryListing
+{
+    protocol::CallResult result;
+    std::vector<protocol::HistoryItem> items; // in the order the service sent them
+};
+
 struct DeleteOutcome
 {
     // The paths deleted, in the order asked; the calls stop at the first failure.
@@ -85,6 +91,11 @@ public:
                                        const std::string &folderPath,
                                        const std::string &workFolder) const;
     protocol::CallResult serverDelete(const protocol::ServerProfile &profile) const;
+    // GetHistoryList of a file or folder path (with its subfolders when `subFolders`).
+    HistoryListing historyList(const protocol::ServerProfile &profile, const std::string &path,
+                               bool subFolders) const;
+    protocol::CallResult rollBack(const protocol::ServerProfile &profile,
+                                  const std::string &filePath, std::int32_t version) const;
 
 private:
     std::unique_ptr<protocol::Service> make(const protocol::ServerProfile &profile) const;

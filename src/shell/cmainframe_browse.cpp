@@ -15,6 +15,7 @@
 #include <views/browse/browseconstants.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
+#include <views/history/czemhistorychildframe.h>
 
 #include <QLabel>
 #include <QMdiArea>
@@ -40,6 +41,8 @@ views::BrowseWindow *CMainFrame::activeBrowseWindow() const
 // separator.
 // The menu of the server commands.
 static constexpr int kServerMenu = 3210;
+// The menu of the history commands.
+static constexpr int kHistoryMenu = 3330;
 
 static const std::vector<int> kContextMenus[] = {
     {browsecmd::AddServer, browsecmd::LogOn, 0, browsecmd::NewFolder, 0, browsecmd::RenameServer,
@@ -48,6 +51,8 @@ static const std::vector<int> kContextMenus[] = {
      browsecmd::SetWorkFolder},
     {browsecmd::RenameFile, browsecmd::DeleteFiles, 0, browsecmd::SelectAll,
      browsecmd::InvertSelection},
+    // 3: the rows of a history window.
+    {browsecmd::RollBack, 0, browsecmd::SelectAll, browsecmd::InvertSelection},
 };
 
 void CMainFrame::installBrowseCommands()
@@ -73,13 +78,18 @@ void CMainFrame::installBrowseCommands()
                    : k.toInt() == int(ChildKind::Diff)  ? SelectionSnapshot::Child::Diff
                                                         : SelectionSnapshot::Child::Browse;
         }
-        return snapshotOf(activeBrowseWindow(), kind, m_app.profiles().count());
+        SelectionSnapshot s = snapshotOf(activeBrowseWindow(), kind, m_app.profiles().count());
+        if (auto *h =
+                child ? qobject_cast<views::CZemHistoryChildFrame *>(child->widget()) : nullptr)
+            addHistoryState(s, *h);
+        return s;
     });
     m_commands = std::make_unique<CommandContext>(CommandContext{m_app, *this, *m_router, {}});
     registerFolderCommands(*m_commands);
     registerFileCommands(*m_commands);
     registerViewCommands(*m_commands);
     registerServerCommands(*m_commands);
+    registerHistoryCommands(*m_commands);
 
     const auto routed = [this](int id) {
         QAction *a = action(id) ? action(id) : makeAction(id);
@@ -112,12 +122,21 @@ void CMainFrame::installBrowseCommands()
     // the menus and the toolbar.
     routed(browsecmd::DeleteKey);
     routed(browsecmd::RenameKey);
+    QMenu *history = new QMenu(module.text(kHistoryMenu), this);
+    for (int id : {browsecmd::History, browsecmd::FolderHistory, browsecmd::FileHistory, 0,
+                   browsecmd::RollBack}) {
+        if (id == 0)
+            history->addSeparator();
+        else
+            history->addAction(routed(id));
+    }
     QList<QAction *> menus = menuBar()->actions();
     QAction *before = menus.size() > 1 ? menus[1] : nullptr; // after File
     menuBar()->insertMenu(before, servers);
     menuBar()->insertMenu(before, folders);
     menuBar()->insertMenu(before, files);
-    for (QMenu *m : {servers, folders, files})
+    menuBar()->insertMenu(before, history);
+    for (QMenu *m : {servers, folders, files, history})
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
 
     // View styles of the file list, in the View menu.
@@ -189,7 +208,7 @@ QWidget *CMainFrame::makeBrowseWindow()
 
 void CMainFrame::showBrowseMenu(int subMenu, const QPoint &globalPos)
 {
-    if (subMenu < 0 || subMenu > 2)
+    if (subMenu < 0 || subMenu > 3)
         return;
     updateCommandStates();
     QMenu menu(this);

@@ -113,6 +113,59 @@ private slots:
         QCOMPARE(actual, enabled);
     }
 
+    void historyCommands_data()
+    {
+        QTest::addColumn<S>("snapshot");
+        QTest::addColumn<QList<int>>("enabled");
+        using namespace browsecmd;
+        const auto history = [](bool fileMode, std::size_t rows, std::size_t selected, bool focused,
+                                bool last) {
+            S s;
+            s.child = S::Child::History;
+            s.historyFileMode = fileMode;
+            s.historyRows = rows;
+            s.historySelected = selected;
+            s.historyFocusedSelected = focused;
+            s.historyLastRowSelected = last;
+            return s;
+        };
+        QTest::newRow("no window") << S() << QList<int>{FileHistory};
+        QTest::newRow("folder node, tree pane")
+            << browse(S::Node::Folder) << QList<int>{History, FolderHistory, FileHistory};
+        QTest::newRow("server node, tree pane")
+            << browse(S::Node::Server) << QList<int>{FileHistory};
+        QTest::newRow("server node, list pane")
+            << browse(S::Node::Server, true, S::Pane::List) << QList<int>{History, FileHistory};
+        QTest::newRow("file history, one row of five")
+            << history(true, 5, 1, true, false) << QList<int>{FileHistory, RollBack};
+        QTest::newRow("file history, the last row")
+            << history(true, 5, 1, true, true) << QList<int>{FileHistory};
+        QTest::newRow("file history, two rows")
+            << history(true, 5, 2, true, false) << QList<int>{FileHistory};
+        QTest::newRow("file history, nothing selected")
+            << history(true, 5, 0, false, false) << QList<int>{FileHistory};
+        QTest::newRow("file history, selected row not focused")
+            << history(true, 5, 1, false, false) << QList<int>{FileHistory};
+        QTest::newRow("file history of one version")
+            << history(true, 1, 1, true, true) << QList<int>{FileHistory};
+        QTest::newRow("folder history")
+            << history(false, 5, 1, true, false) << QList<int>{FileHistory};
+    }
+    void historyCommands()
+    {
+        QFETCH(S, snapshot);
+        QFETCH(QList<int>, enabled);
+        using namespace browsecmd;
+        QList<int> actual;
+        for (int id : {History, FolderHistory, FileHistory, RollBack}) {
+            if (isEnabled(id, snapshot))
+                actual << id;
+        }
+        std::sort(actual.begin(), actual.end());
+        std::sort(enabled.begin(), enabled.end());
+        QCOMPARE(actual, enabled);
+    }
+
     void keyTargets_data()
     {
         QTest::addColumn<S>("snapshot");

@@ -78,8 +78,8 @@ void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
     QStringList titles;
     for (QAction *menu : frame.menuBar()->actions())
         titles.append(menu->text().remove(QLatin1Char('&')));
-    QCOMPARE(titles,
-             (QStringList{"File", "Server", "Folder", "Files", "View", "Tools", "Window", "Help"}));
+    QCOMPARE(titles, (QStringList{"File", "Server", "Folder", "Files", "History", "View", "Tools",
+                                  "Window", "Help"}));
     // Pane 1 shows the user name of the machine identity; panes 2 and 3 wait for a folder.
     QVERIFY(!started.app->identity().userName.empty());
     QCOMPARE(frame.userPaneText(), QString::fromStdString(started.app->identity().userName));

@@ -11,7 +11,8 @@ class QWidget;
 
 namespace views {
 class BrowseWindow;
-}
+class CZemHistoryChildFrame;
+} // namespace views
 
 namespace shell {
 
@@ -26,6 +27,8 @@ struct CommandContext
     CommandRouter &router;
 
     views::BrowseWindow *browse() const;
+    // The active history window; nullptr when another kind of child is active.
+    views::CZemHistoryChildFrame *history() const;
 
     // The work-folder dialog: asks for the working folder of `serverPath` (current text
     // `current`), stores it on the service, and returns it; nullopt when cancelled. Unset: a
@@ -40,6 +43,7 @@ void registerFolderCommands(CommandContext &context);
 void registerFileCommands(CommandContext &context);
 void registerViewCommands(CommandContext &context);
 void registerServerCommands(CommandContext &context);
+void registerHistoryCommands(CommandContext &context);
 // The window's own hooks into the server commands: the logon wizard for a server expanded
 // before it is logged on, and the rename of a server node after a label edit.
 void installServerHooks(CommandContext &context, views::BrowseWindow &window);

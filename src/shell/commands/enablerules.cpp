@@ -53,6 +53,17 @@ bool isEnabled(int id, const SelectionSnapshot &s)
     case LineUp:
         // Icons are lined up only where there are icons.
         return s.child == Child::Browse && (s.viewStyle == 0 || s.viewStyle == 1);
+    case FolderHistory:
+        return s.node == Node::Folder;
+    case History:
+        if (s.child != Child::Browse)
+            return false;
+        return s.pane == Pane::List || s.node == Node::Folder;
+    case RollBack:
+        // One focused, selected row that is not the last one: a roll back to the oldest
+        // version, or with nothing to roll back to, never reaches the service.
+        return s.child == Child::History && s.historyFileMode && s.historySelected == 1 &&
+               s.historyFocusedSelected && !s.historyLastRowSelected && s.historyRows > 1;
     default:
         return true;
     }

@@ -33,6 +33,10 @@ inline constexpr int ViewLargeIcons = 0xE811;
 inline constexpr int ViewList = 0xE812;
 inline constexpr int ViewDetails = 0xE813;
 inline constexpr int LineUp = 0xE814;
+inline constexpr int History = 32771;
+inline constexpr int FileHistory = 32796;
+inline constexpr int FolderHistory = 32797;
+inline constexpr int RollBack = 32812;
 } // namespace browsecmd
 
 // A server is found for the node and no selected row is checked out.

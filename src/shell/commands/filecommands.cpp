@@ -12,6 +12,7 @@
 #include <views/browse/browsewindow.h>
 #include <views/browse/deletedialog.h>
 #include <views/common/languagemodule.h>
+#include <views/history/czemhistorychildframe.h>
 
 namespace shell {
 
@@ -83,11 +84,15 @@ void registerFileCommands(CommandContext &context)
             context.router.dispatch(target);
     });
     r.add(browsecmd::SelectAll, [&context] {
-        if (BrowseWindow *w = context.browse())
+        if (views::CZemHistoryChildFrame *h = context.history())
+            h->list()->selectAllRows();
+        else if (BrowseWindow *w = context.browse())
             w->selectAllFiles();
     });
     r.add(browsecmd::InvertSelection, [&context] {
-        if (BrowseWindow *w = context.browse())
+        if (views::CZemHistoryChildFrame *h = context.history())
+            h->list()->invertSelection();
+        else if (BrowseWindow *w = context.browse())
             w->invertFileSelection();
     });
 }

@@ -2,6 +2,7 @@
 
 #include <engine/selection.h>
 #include <views/browse/browsewindow.h>
+#include <views/history/czemhistorychildframe.h>
 
 namespace shell {
 
@@ -41,6 +42,17 @@ SelectionSnapshot snapshotOf(const views::BrowseWindow *browse, SelectionSnapsho
     s.editing = browse->isEditing();
     s.viewStyle = static_cast<int>(browse->viewStyle());
     return s;
+}
+
+void addHistoryState(SelectionSnapshot &s, const views::CZemHistoryChildFrame &history)
+{
+    s.child = SelectionSnapshot::Child::History;
+    s.historyFileMode = history.layout() == views::HistoryLayout::File;
+    s.historyRows = static_cast<std::size_t>(history.rowCount());
+    const std::vector<int> rows = history.list()->selectedRows();
+    s.historySelected = rows.size();
+    s.historyFocusedSelected = history.list()->focusedSelectedRow() >= 0;
+    s.historyLastRowSelected = !rows.empty() && rows.back() == history.rowCount() - 1;
 }
 
 } // namespace shell

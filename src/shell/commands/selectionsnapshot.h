@@ -7,7 +7,8 @@
 
 namespace views {
 class BrowseWindow;
-}
+class CZemHistoryChildFrame;
+} // namespace views
 
 namespace shell {
 
@@ -28,6 +29,12 @@ struct SelectionSnapshot
     bool editing = false;
     int viewStyle = 3; // views::BrowseWindow::ViewStyle: 0 icons, 1 small icons, 2 list, 3 details
     std::size_t profileCount = 0;
+    // The active history window's list (child == History).
+    bool historyFileMode = false;
+    std::size_t historyRows = 0;
+    std::size_t historySelected = 0;
+    bool historyFocusedSelected = false;
+    bool historyLastRowSelected = false;
 
     bool operator==(const SelectionSnapshot &) const = default;
 };
@@ -35,5 +42,7 @@ struct SelectionSnapshot
 // The snapshot of a browse window (nullptr: no browse window active; `child` tells what is).
 SelectionSnapshot snapshotOf(const views::BrowseWindow *browse, SelectionSnapshot::Child child,
                              std::size_t profileCount);
+// Adds what the history commands' rules read from the active history window.
+void addHistoryState(SelectionSnapshot &s, const views::CZemHistoryChildFrame &history);
 
 } // namespace shell

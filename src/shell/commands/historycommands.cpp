@@ -1,0 +1,198 @@
+// History commands: History, Folder history, File history open history windows on what the
+// active browse window selects; Roll back acts on the active history window's focused row and
+// trims every history window of that path on the same browse window.
+
+#include "shell/commands/commandcontext.h"
+#include "shell/commands/commandrouter.h"
+#include "shell/commands/enablerules.h"
+
+#include "shell/childwindowtemplates.h"
+#include "shell/cmainframe.h"
+#include "shell/czemapp.h"
+
+#include <engine/selection.h>
+#include <views/browse/browsewindow.h>
+#include <views/browse/callrunner.h>
+#include <views/common/errortext.h>
+#include <views/common/languagemodule.h>
+#include <views/history/czemhistorychildframe.h>
+#include <views/history/historyoptionsdialog.h>
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+
+#include <optional>
+
+namespace shell {
+
+namespace {
+
+constexpr int kRollBackPrompt = 2009;
+constexpr int kAppTitle = 128;
+
+// The request the next history window is made from (the template's factory takes none).
+std::optional<views::HistoryRequest> g_pending;
+
+QString failureText(const views::LanguageModule &module, const protocol::CallResult &result)
+{
+    if (!result.errorText.empty())
+        return QString::fromStdString(result.errorText);
+    return views::errorText(module, result.code);
+}
+
+// GetHistoryList off the UI thread, then a new history window; a failure is shown and nothing
+// opens.
+void openHistory(CommandContext &c, views::BrowseWindow &w, const protocol::ServerProfile &profile,
+                 views::HistoryLayout layout, const std::string &path, bool subFolders)
+{
+    const engine::ServiceCalls calls = w.calls();
+    const engine::HistoryListing listing =
+        w.runner().wait<engine::HistoryListing>([calls, profile, path, subFolders] {
+            return calls.historyList(profile, path, subFolders);
+        });
+    if (!listing.result.succeeded()) {
+        w.showCallFailure(listing.result, profile);
+        return;
+    }
+    views::HistoryRequest request;
+    request.layout = layout;
+    request.path = path;
+    request.profile = profile;
+    request.items = listing.items;
+    request.origin = &w;
+    g_pending = std::move(request);
+    QMdiSubWindow *child =
+        c.app.templates().open(ChildKind::History, *c.frame.mdiArea(), QString());
+    g_pending.reset();
+    if (!child)
+        return;
+    if (auto *h = qobject_cast<views::CZemHistoryChildFrame *>(child->widget())) {
+        child->setWindowTitle(h->title());
+        child->resize(640, 320);
+    }
+}
+
+void folderHistory(CommandContext &c)
+{
+    views::BrowseWindow *w = c.browse();
+    if (!w)
+        return;
+    const protocol::ServerProfile *p = w->selectedServer();
+    const std::optional<std::string> path = w->selectedFolderPath();
+    if (!p || !path ||
+        w->treeModel().kind(w->selectedNode()) != views::FolderTreeModel::NodeKind::Folder)
+        return;
+    const protocol::ServerProfile profile = *p;
+    views::HistoryOptionsDialog options(c.app.module(), true, QString::fromStdString(*path), w);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    openHistory(c, *w, profile, views::HistoryLayout::Folder, *path, options.subFolders());
+}
+
+void fileHistory(CommandContext &c)
+{
+    views::BrowseWindow *w = c.browse();
+    if (!w)
+        return;
+    const protocol::ServerProfile *p = w->selectedServer();
+    const std::optional<std::string> folder = w->selectedFolderPath();
+    if (!p || !folder)
+        return;
+    const protocol::ServerProfile profile = *p;
+    // One window per file; the names are read first, as a window opening changes the focus.
+    std::vector<std::string> paths;
+    for (const protocol::FileItem &f : w->selectedFiles())
+        paths.push_back(engine::fileServerPath(*folder, f.fileName));
+    const QPointer<views::BrowseWindow> guard(w);
+    for (const std::string &path : paths) {
+        if (!guard)
+            return;
+        openHistory(c, *w, profile, views::HistoryLayout::File, path, false);
+    }
+}
+
+void rollBack(CommandContext &c)
+{
+    views::CZemHistoryChildFrame *h = c.history();
+    if (!h)
+        return;
+    // Checked again here: the menu may have been drawn for another selection.
+    SelectionSnapshot s;
+    addHistoryState(s, *h);
+    if (!isEnabled(browsecmd::RollBack, s))
+        return;
+    const int row = h->list()->focusedSelectedRow();
+    if (row < 0)
+        return;
+    const std::int32_t version = h->model().item(row).version;
+    const std::string path = h->path();
+    const protocol::ServerProfile profile = h->profile();
+    const views::LanguageModule &module = c.app.module();
+    const QString title = module.text(kAppTitle);
+    if (QMessageBox::warning(
+            h, title, module.text(kRollBackPrompt).arg(QString::fromStdString(path)).arg(version),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    const QPointer<views::CZemHistoryChildFrame> guard(h);
+    const QPointer<views::BrowseWindow> origin(h->origin());
+    const engine::ServiceCalls calls = origin ? origin->calls() : engine::ServiceCalls();
+    views::CallRunner runner;
+    const protocol::CallResult result = runner.wait<protocol::CallResult>(
+        [calls, profile, path, version] { return calls.rollBack(profile, path, version); });
+    if (!result.succeeded()) {
+        QMessageBox::critical(guard ? static_cast<QWidget *>(guard.data()) : &c.frame, title,
+                              failureText(module, result));
+        return;
+    }
+    for (QMdiSubWindow *child :
+         ChildWindowTemplates::children(ChildKind::History, *c.frame.mdiArea())) {
+        auto *other = qobject_cast<views::CZemHistoryChildFrame *>(child->widget());
+        if (other && other->origin() == origin.data())
+            other->rolledBack(version, path);
+    }
+    c.router.update();
+}
+
+} // namespace
+
+views::CZemHistoryChildFrame *CommandContext::history() const
+{
+    QMdiSubWindow *child = frame.mdiArea() ? frame.mdiArea()->activeSubWindow() : nullptr;
+    return child ? qobject_cast<views::CZemHistoryChildFrame *>(child->widget()) : nullptr;
+}
+
+void registerHistoryCommands(CommandContext &context)
+{
+    CommandRouter &r = context.router;
+    r.add(browsecmd::FolderHistory, [&context] { folderHistory(context); });
+    r.add(browsecmd::FileHistory, [&context] { fileHistory(context); });
+    r.add(browsecmd::History, [&context] {
+        views::BrowseWindow *w = context.browse();
+        if (!w)
+            return;
+        if (w->activePane() == views::BrowseWindow::Pane::List)
+            fileHistory(context);
+        else
+            folderHistory(context);
+    });
+    r.add(browsecmd::RollBack, [&context] { rollBack(context); });
+
+    context.app.templates().setFactory(ChildKind::History, [&context]() -> QWidget * {
+        if (!g_pending)
+            return nullptr;
+        auto *h = new views::CZemHistoryChildFrame(context.frame.browseResources(),
+                                                   context.app.settings(), std::move(*g_pending));
+        g_pending.reset();
+        QObject::connect(h, &views::CZemHistoryChildFrame::selectionChanged, &context.router,
+                         [&context, h] {
+                             if (context.history() == h)
+                                 context.router.update();
+                         });
+        QObject::connect(h, &views::CZemHistoryChildFrame::contextMenuRequested, &context.frame,
+                         [&context](const QPoint &at) { context.frame.showBrowseMenu(3, at); });
+        return h;
+    });
+}
+
+} // namespace shell

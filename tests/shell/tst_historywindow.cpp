@@ -1,0 +1,499 @@
+// History windows from the main window, against the reference service with its demo data:
+// file and folder layouts and titles, the options dialog, sorting, roll back (confirmation,
+// the rows dropped in every window of the path, the rule checked when the command runs, the
+// service's refusal shown), select all and invert, and the column settings.
+
+#include "shelltestsupport.h"
+
+#include "servertestsupport.h"
+#include "shell/childwindowtemplates.h"
+#include "shell/commands/commandrouter.h"
+#include "shell/commands/enablerules.h"
+
+#include <config/profilestore.h>
+#include <config/settings.h>
+#include <platform/machineidentity.h>
+#include <platform/registry.h>
+#include <protocol/serviceclient.h>
+#include <views/browse/browsewindow.h>
+#include <views/common/languagemodule.h>
+#include <views/dialogs/serverwizards.h>
+#include <views/history/czemhistorychildframe.h>
+#include <views/history/historyoptionsdialog.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+
+#include <fstream>
+
+using namespace shell;
+using views::CZemHistoryChildFrame;
+
+namespace {
+
+// What the next message box showed; it is answered with `button`.
+struct BoxAnswer
+{
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool shown = false;
+};
+
+void answerNextBox(BoxAnswer &seen, QMessageBox::StandardButton button)
+{
+    shelltest::answerNext<QMessageBox>([&seen, button](QMessageBox *box) {
+        seen.text = box->text();
+        seen.icon = box->icon();
+        seen.shown = true;
+        if (QAbstractButton *b = box->button(button))
+            b->click();
+        else
+            box->reject();
+    });
+}
+
+} // namespace
+
+class TestHistoryWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<servertest::TempDir> m_data;
+    std::unique_ptr<servertest::ServerProcess> m_server;
+    std::unique_ptr<shelltest::StartedApp> m_app;
+
+    protocol::ServerProfile profile() const
+    {
+        protocol::ServerProfile p;
+        p.name = "Demo";
+        p.server = "127.0.0.1";
+        p.url = "/Service.asmx";
+        p.port = static_cast<std::uint16_t>(m_server->port());
+        p.userId = platform::readMachineIdentity().userName;
+        p.timeout = 10;
+        return p;
+    }
+    protocol::ServiceClient client() const
+    {
+        protocol::ServiceClient c;
+        c.fillFromProfile(profile());
+        return c;
+    }
+    CMainFrame &frame() { return m_app->frame(); }
+    const views::LanguageModule &module() { return m_app->app->module(); }
+    views::BrowseWindow *m_browse = nullptr;
+    views::BrowseWindow &w() { return *m_browse; }
+
+    QModelIndex select(const QString &path)
+    {
+        frame().mdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow *>(m_browse->parentWidget()));
+        views::FolderTreeModel &tree = w().treeModel();
+        QModelIndex node = tree.index(0, 0, tree.rootIndex());
+        if (!tree.profile(node)->connected)
+            shelltest::answerNext<views::LogonWizard>(
+                [](views::LogonWizard *wizard) { wizard->button(QWizard::FinishButton)->click(); });
+        w().selectNode(node);
+        w().runner().waitIdle();
+        for (const QString &name : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+            QModelIndex next;
+            for (int r = 0; r < tree.rowCount(node); ++r) {
+                if (tree.index(r, 0, node).data().toString() == name)
+                    next = tree.index(r, 0, node);
+            }
+            if (!next.isValid())
+                return {};
+            node = next;
+            w().selectNode(node);
+            w().runner().waitIdle();
+        }
+        return node;
+    }
+    // Selects the file rows named, in the browse window's list.
+    void selectFiles(const QStringList &names)
+    {
+        QTreeView *view = w().detailsView();
+        view->selectionModel()->clearSelection();
+        for (const QString &name : names) {
+            const int source = w().fileModel().rowOf(name.toStdString());
+            QVERIFY2(source >= 0, qPrintable(name));
+            const QModelIndex at = w().fileProxy().mapFromSource(w().fileModel().index(source, 0));
+            view->selectionModel()->setCurrentIndex(at, QItemSelectionModel::Select |
+                                                            QItemSelectionModel::Rows);
+        }
+        frame().router().update();
+    }
+    CZemHistoryChildFrame *activeHistory()
+    {
+        QMdiSubWindow *child = frame().mdiArea()->activeSubWindow();
+        return child ? qobject_cast<CZemHistoryChildFrame *>(child->widget()) : nullptr;
+    }
+    QList<CZemHistoryChildFrame *> historyWindows()
+    {
+        QList<CZemHistoryChildFrame *> found;
+        for (QMdiSubWindow *c :
+             ChildWindowTemplates::children(ChildKind::History, *frame().mdiArea()))
+            found << qobject_cast<CZemHistoryChildFrame *>(c->widget());
+        return found;
+    }
+    CZemHistoryChildFrame *openFileHistory(const QString &folder, const QString &file)
+    {
+        select(folder);
+        selectFiles({file});
+        if (!frame().router().dispatch(browsecmd::FileHistory))
+            return nullptr;
+        return activeHistory();
+    }
+    static QStringList column(CZemHistoryChildFrame &h, int c)
+    {
+        QStringList texts;
+        for (int r = 0; r < h.model().rowCount(); ++r)
+            texts << h.model().index(r, c).data().toString();
+        return texts;
+    }
+    static void selectHistoryRow(CZemHistoryChildFrame &h, int row)
+    {
+        h.list()->selectionModel()->setCurrentIndex(h.model().index(row, 0),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+    }
+    std::vector<std::int32_t> serverVersions(const std::string &path)
+    {
+        std::vector<protocol::HistoryItem> items;
+        const protocol::CallResult r =
+            client().getHistoryList(profile().userId, path, false, items);
+        if (!r.succeeded())
+            qWarning("history failed: %s", r.message().c_str());
+        std::vector<std::int32_t> versions;
+        for (const auto &i : items)
+            versions.push_back(i.version);
+        return versions;
+    }
+    // Two more versions of the file, checked in by this user.
+    void addVersions(const std::string &path, int count)
+    {
+        protocol::ServiceClient c = client();
+        const std::string uid = profile().userId;
+        const std::filesystem::path local = m_data->path() / "work.txt";
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(c.checkOut(uid, path, local.string()).succeeded());
+            std::ofstream(local, std::ios::binary) << "version text " << i << "\n";
+            QVERIFY(c.checkin(uid, path, "extra " + std::to_string(i), local).succeeded());
+        }
+    }
+
+private slots:
+    void init()
+    {
+        m_data = std::make_unique<servertest::TempDir>();
+        m_server = std::make_unique<servertest::ServerProcess>();
+        QVERIFY(m_server->start(m_data->path(), {"--seed-demo"}));
+        const protocol::ServerProfile p = profile();
+        m_app = std::make_unique<shelltest::StartedApp>([&p](const QString &file) {
+            platform::Registry registry(file.toStdString());
+            config::ProfileStore store(registry);
+            QVERIFY(!platform::failed(store.write(p, false)));
+        });
+        QCOMPARE(m_app->startResult, 0);
+        m_browse = frame().activeBrowseWindow();
+        QVERIFY(m_browse);
+    }
+    void cleanup()
+    {
+        m_app.reset();
+        m_server->stop();
+        m_server.reset();
+        m_data.reset();
+    }
+
+    void fileHistoryShowsTheVersionsInServiceOrder()
+    {
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        QCOMPARE(h->layout(), views::HistoryLayout::File);
+        QCOMPARE(h->path(), std::string("Documents\\meeting-notes.txt"));
+        QCOMPARE(h->parentWidget()->windowTitle(),
+                 module().text(187).arg(QStringLiteral("Documents\\meeting-notes.txt")));
+        QCOMPARE(h->model().columnCount(), 4);
+        QStringList headers;
+        for (int c = 0; c < 4; ++c)
+            headers << h->model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QCOMPARE(headers, (QStringList{module().text(186), module().text(188), module().text(189),
+                                       module().text(190)}));
+        QCOMPARE(column(*h, 0), (QStringList{"1", "2", "3"}));
+        QCOMPARE(column(*h, 1), (QStringList{"mara", "jonas", "mara"}));
+        QCOMPARE(column(*h, 3), (QStringList{"Kick-off", "Web site review", "Release plan"}));
+        QCOMPARE(h->profile().port, profile().port);
+    }
+
+    void severalSelectedFilesOpenOneWindowEach()
+    {
+        select(QStringLiteral("Projects\\Website"));
+        selectFiles({QStringLiteral("index.html"), QStringLiteral("style.css")});
+        QVERIFY(frame().router().dispatch(browsecmd::FileHistory));
+        QStringList paths;
+        for (CZemHistoryChildFrame *h : historyWindows())
+            paths << QString::fromStdString(h->path());
+        paths.sort();
+        QCOMPARE(paths,
+                 (QStringList{"Projects\\Website\\index.html", "Projects\\Website\\style.css"}));
+    }
+
+    void folderHistoryAsksForSubfoldersAndNamesTheFiles_data()
+    {
+        QTest::addColumn<bool>("subFolders");
+        QTest::addColumn<bool>("logoListed");
+        QTest::newRow("folder only") << false << false;
+        QTest::newRow("with subfolders") << true << true;
+    }
+    void folderHistoryAsksForSubfoldersAndNamesTheFiles()
+    {
+        QFETCH(bool, subFolders);
+        QFETCH(bool, logoListed);
+        select(QStringLiteral("Projects\\Website"));
+        QString label;
+        bool boxVisible = false;
+        shelltest::answerNext<views::HistoryOptionsDialog>(
+            [&](views::HistoryOptionsDialog *dialog) {
+                label = dialog->label()->text();
+                boxVisible = dialog->subFoldersBox()->isVisible();
+                dialog->subFoldersBox()->setChecked(subFolders);
+                dialog->accept();
+            });
+        QVERIFY(frame().router().dispatch(browsecmd::FolderHistory));
+        QCOMPARE(label, module().text(181));
+        QVERIFY(boxVisible);
+        CZemHistoryChildFrame *h = activeHistory();
+        QVERIFY(h);
+        QCOMPARE(h->layout(), views::HistoryLayout::Folder);
+        QCOMPARE(h->parentWidget()->windowTitle(),
+                 module().text(192).arg(QStringLiteral("Projects\\Website")));
+        QCOMPARE(h->model().columnCount(), 5);
+        QCOMPARE(h->model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 module().text(191));
+        const QStringList names = column(*h, 0);
+        // The service names each row's file by its whole server path.
+        QCOMPARE(names.count(QStringLiteral("Projects\\Website\\index.html")), 3);
+        QCOMPARE(names.contains(QStringLiteral("Projects\\Website\\assets\\logo.svg")), logoListed);
+
+        // Cancel opens nothing.
+        const int before = historyWindows().size();
+        select(QStringLiteral("Projects\\Website"));
+        shelltest::answerNext<views::HistoryOptionsDialog>(
+            [](views::HistoryOptionsDialog *dialog) { dialog->reject(); });
+        QVERIFY(frame().router().dispatch(browsecmd::History)); // tree pane: as Folder history
+        QCOMPARE(historyWindows().size(), before);
+    }
+
+    void versionsSortAsNumbersHighestFirst()
+    {
+        addVersions("Documents\\meeting-notes.txt", 8); // versions 1 to 11
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        QCOMPARE(h->rowCount(), 11);
+        h->list()->header()->sectionClicked(0);
+        QCOMPARE(column(*h, 0).mid(0, 3), (QStringList{"11", "10", "9"}));
+        QCOMPARE(h->model().headerImage(), 11);
+        h->list()->header()->sectionClicked(0);
+        QCOMPARE(column(*h, 0).mid(0, 3), (QStringList{"1", "2", "3"}));
+        QCOMPARE(h->model().headerImage(), 12);
+        // Texts by their bytes: "Kick-off" < "Release plan" < "Web site review" < "extra 0".
+        h->list()->header()->sectionClicked(3);
+        QCOMPARE(column(*h, 3).first(), QStringLiteral("extra 7"));
+        h->list()->header()->sectionClicked(3);
+        QCOMPARE(column(*h, 3).mid(0, 3),
+                 (QStringList{"Kick-off", "Release plan", "Web site review"}));
+    }
+
+    void rollBackKeepsTheRowsUpToTheVersionInEveryWindowOfThePath()
+    {
+        const std::string path = "Documents\\meeting-notes.txt";
+        addVersions(path, 2); // five versions
+        CZemHistoryChildFrame *other =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("roadmap.md"));
+        CZemHistoryChildFrame *first =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        CZemHistoryChildFrame *second =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(other && first && second && first != second);
+        QCOMPARE(second->rowCount(), 5);
+
+        // No: nothing changes.
+        selectHistoryRow(*second, 2);
+        frame().router().update();
+        QVERIFY(frame().action(browsecmd::RollBack)->isEnabled());
+        BoxAnswer asked;
+        answerNextBox(asked, QMessageBox::No);
+        QVERIFY(frame().router().dispatch(browsecmd::RollBack));
+        QVERIFY(asked.shown);
+        QCOMPARE(asked.text, module().text(2009).arg(QString::fromStdString(path)).arg(3));
+        QCOMPARE(asked.icon, QMessageBox::Warning);
+        QCOMPARE(serverVersions(path).size(), std::size_t(5));
+        QCOMPARE(first->rowCount(), 5);
+
+        // Yes: the service drops versions 4 and 5, every window of the path drops their rows.
+        answerNextBox(asked, QMessageBox::Yes);
+        QVERIFY(frame().router().dispatch(browsecmd::RollBack));
+        QCOMPARE(serverVersions(path), (std::vector<std::int32_t>{1, 2, 3}));
+        QCOMPARE(column(*first, 0), (QStringList{"1", "2", "3"}));
+        QCOMPARE(column(*second, 0), (QStringList{"1", "2", "3"}));
+        QCOMPARE(other->rowCount(), 1);
+        // The rolled-back row is now the last one.
+        QVERIFY(!frame().action(browsecmd::RollBack)->isEnabled());
+    }
+
+    void rollBackNeverCallsTheServiceWhenItsRuleFails()
+    {
+        const std::string path = "Documents\\meeting-notes.txt";
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        BoxAnswer asked;
+        struct Case
+        {
+            const char *name;
+            std::function<void()> arrange;
+        };
+        const Case cases[] = {
+            {"nothing selected",
+             [&] {
+                 h->list()->selectionModel()->clear();
+             }},
+            {"last row",
+             [&] {
+                 selectHistoryRow(*h, 2);
+             }},
+            {"two rows",
+             [&] {
+                 selectHistoryRow(*h, 0);
+                 h->list()->selectionModel()->select(h->model().index(1, 0),
+                                                     QItemSelectionModel::Select |
+                                                         QItemSelectionModel::Rows);
+             }},
+            {"selected but not focused",
+             [&] {
+                 selectHistoryRow(*h, 0);
+                 h->list()->selectionModel()->setCurrentIndex(h->model().index(1, 0),
+                                                              QItemSelectionModel::NoUpdate);
+             }},
+        };
+        for (const Case &c : cases) {
+            c.arrange();
+            // Dispatched without a fresh menu: the rule is read at the moment it runs.
+            QVERIFY2(!frame().router().dispatch(browsecmd::RollBack), c.name);
+            QVERIFY2(!frame().action(browsecmd::RollBack)->isEnabled(), c.name);
+        }
+        // The handler itself checks again, for a caller that skips the router.
+        selectHistoryRow(*h, 2);
+        QVERIFY(frame().action(browsecmd::RollBack));
+        frame().action(browsecmd::RollBack)->setEnabled(true);
+        frame().action(browsecmd::RollBack)->trigger();
+        QCOMPARE(serverVersions(path).size(), std::size_t(3));
+
+        // A one-row history and a folder history: disabled.
+        CZemHistoryChildFrame *single =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("roadmap.md"));
+        QVERIFY(single);
+        selectHistoryRow(*single, 0);
+        QVERIFY(!frame().router().dispatch(browsecmd::RollBack));
+        select(QStringLiteral("Documents"));
+        shelltest::answerNext<views::HistoryOptionsDialog>(
+            [](views::HistoryOptionsDialog *dialog) { dialog->accept(); });
+        QVERIFY(frame().router().dispatch(browsecmd::FolderHistory));
+        CZemHistoryChildFrame *folder = activeHistory();
+        QVERIFY(folder && folder->rowCount() > 1);
+        selectHistoryRow(*folder, 0);
+        QVERIFY(!frame().router().dispatch(browsecmd::RollBack));
+        QVERIFY(!asked.shown);
+    }
+
+    void aRefusedRollBackIsShownAndKeepsTheRows()
+    {
+        // style.css is checked out by jonas: the service refuses.
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Projects\\Website"), QStringLiteral("style.css"));
+        QVERIFY(h);
+        QCOMPARE(h->rowCount(), 2);
+        selectHistoryRow(*h, 0);
+        BoxAnswer confirm;
+        BoxAnswer error;
+        shelltest::answerNext<QMessageBox>([&](QMessageBox *box) {
+            confirm.shown = true;
+            answerNextBox(error, QMessageBox::Ok);
+            box->button(QMessageBox::Yes)->click();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::RollBack));
+        QVERIFY(confirm.shown);
+        QVERIFY(error.shown);
+        QCOMPARE(error.icon, QMessageBox::Critical);
+        QVERIFY(error.text.contains(QStringLiteral("jonas")) ||
+                error.text.contains(QStringLiteral("checked out")));
+        QCOMPARE(h->rowCount(), 2);
+        QCOMPARE(serverVersions("Projects\\Website\\style.css").size(), std::size_t(2));
+    }
+
+    void selectAllAndInvertActOnTheHistoryList()
+    {
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        selectHistoryRow(*h, 1);
+        QVERIFY(frame().router().dispatch(browsecmd::InvertSelection));
+        QCOMPARE(h->list()->selectedRows(), (std::vector<int>{0, 2}));
+        QVERIFY(frame().router().dispatch(browsecmd::SelectAll));
+        QCOMPARE(h->list()->selectedRows(), (std::vector<int>{0, 1, 2}));
+        // The browse window's list is left alone.
+        QVERIFY(w().selectedRows().size() == 1);
+    }
+
+    void columnWidthsAreSavedIntoTheLayoutsOwnEntries()
+    {
+        config::Settings &settings = m_app->app->settings();
+        config::SettingsValues v = settings.values();
+        v.saveColumnSize = 1;
+        v.saveColumnOrder = 1;
+        v.colHistory = {70, 200, 120, 200, 111, 112, 113, 114, 115};
+        v.colHistoryOrder = {0, 1, 2, 3, 4, 3, 2, 1, 0};
+        QVERIFY(!platform::failed(settings.write(
+            v, {config::SettingField::SaveColumnSize, config::SettingField::SaveColumnOrder,
+                config::SettingField::ColHistory, config::SettingField::ColHistoryOrder})));
+
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        h->list()->header()->resizeSection(0, 91);
+        h->list()->header()->resizeSection(3, 250);
+        h->list()->header()->moveSection(3, 0); // comment first
+        frame().mdiArea()->activeSubWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const config::SettingsValues after = settings.values();
+        QCOMPARE(after.colHistory,
+                 (std::array<std::int32_t, 9>{91, 200, 120, 250, 111, 112, 113, 114, 115}));
+        QCOMPARE(after.colHistoryOrder, (std::array<std::int32_t, 9>{3, 0, 1, 2, 4, 3, 2, 1, 0}));
+
+        // The next file history opens with them; the folder layout with its own entries.
+        h = openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        QCOMPARE(h->list()->header()->sectionSize(0), 91);
+        QCOMPARE(h->list()->header()->logicalIndex(0), 3);
+        select(QStringLiteral("Documents"));
+        shelltest::answerNext<views::HistoryOptionsDialog>(
+            [](views::HistoryOptionsDialog *dialog) { dialog->accept(); });
+        QVERIFY(frame().router().dispatch(browsecmd::FolderHistory));
+        h = activeHistory();
+        QVERIFY(h);
+        QCOMPARE(h->list()->header()->sectionSize(2), 113);
+        QCOMPARE(h->list()->header()->logicalIndex(0), 4);
+    }
+};
+
+QTEST_MAIN(TestHistoryWindow)
+#include "tst_historywindow.moc"
