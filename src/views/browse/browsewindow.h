@@ -123,6 +123,8 @@ public:
     void setViewStyle(ViewStyle style);
     ViewStyle viewStyle() const { return m_viewStyle; }
     void selectAllFiles();
+    // Looks at the working folder's copies of the listed files again (after a job wrote them).
+    void recheckLocalStates() { startLocalStates(); }
     void invertFileSelection();
     // The selected folder's new working folder: record and status pane.
     void setSelectedWorkFolder(const std::string &workFolder);

@@ -129,6 +129,16 @@ void FileListModel::renameRow(int row, const std::string &newName)
     emit dataChanged(index(row, 0), index(row, kColumns - 1));
 }
 
+void FileListModel::setRecord(int row, const protocol::FileItem &record)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    Row &r = m_rows[static_cast<std::size_t>(row)];
+    r.item = record;
+    r.local = engine::LocalState::Unknown;
+    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+}
+
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());

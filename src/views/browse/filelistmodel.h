@@ -59,6 +59,9 @@ public:
     // The row of a file name; -1 when none.
     int rowOf(const std::string &fileName) const;
     void renameRow(int row, const std::string &newName);
+    // A row's record after a check-out, undo or check-in changed it on the service; the
+    // local state is looked at again.
+    void setRecord(int row, const protocol::FileItem &record);
 
     // Called for every drag with the files in list order; returns the drag data or nullptr.
     using DragSource = std::function<QMimeData *(const std::vector<int> &rows)>;
