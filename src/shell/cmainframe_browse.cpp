@@ -47,10 +47,12 @@ static constexpr int kHistoryMenu = 3330;
 static const std::vector<int> kContextMenus[] = {
     {browsecmd::AddServer, browsecmd::LogOn, 0, browsecmd::NewFolder, 0, browsecmd::RenameServer,
      browsecmd::DeleteServer, 0, browsecmd::ServerProperties},
-    {browsecmd::NewFolder, browsecmd::RenameFolder, browsecmd::DeleteFolder, 0,
+    {browsecmd::Get, browsecmd::CheckOut, browsecmd::UndoCheckOut, browsecmd::CheckIn, 0,
+     browsecmd::NewFolder, browsecmd::RenameFolder, browsecmd::DeleteFolder, 0,
      browsecmd::SetWorkFolder},
-    {browsecmd::RenameFile, browsecmd::DeleteFiles, 0, browsecmd::SelectAll,
-     browsecmd::InvertSelection},
+    {browsecmd::Get, browsecmd::CheckOut, browsecmd::UndoCheckOut, browsecmd::CheckIn,
+     browsecmd::CheckOutAndOpen, browsecmd::GetAndOpen, 0, browsecmd::RenameFile,
+     browsecmd::DeleteFiles, 0, browsecmd::SelectAll, browsecmd::InvertSelection},
     // 3: the rows of a history window.
     {browsecmd::RollBack, 0, browsecmd::SelectAll, browsecmd::InvertSelection},
 };
@@ -90,6 +92,7 @@ void CMainFrame::installBrowseCommands()
     registerViewCommands(*m_commands);
     registerServerCommands(*m_commands);
     registerHistoryCommands(*m_commands);
+    registerOperationCommands(*m_commands);
 
     const auto routed = [this](int id) {
         QAction *a = action(id) ? action(id) : makeAction(id);
@@ -106,10 +109,17 @@ void CMainFrame::installBrowseCommands()
     }
     QMenu *folders = new QMenu(module.text(views::browsestr::FolderMenu), this);
     for (int id : {browsecmd::NewFolder, browsecmd::RenameFolder, browsecmd::DeleteFolder,
-                   browsecmd::SetWorkFolder})
-        folders->addAction(routed(id));
+                   browsecmd::SetWorkFolder, 0, browsecmd::GetFolder, browsecmd::CheckOutFolder,
+                   browsecmd::UndoCheckOutFolder, browsecmd::CheckInFolder}) {
+        if (id == 0)
+            folders->addSeparator();
+        else
+            folders->addAction(routed(id));
+    }
     QMenu *files = new QMenu(module.text(views::browsestr::FilesMenu), this);
-    for (int id : {browsecmd::RenameFile, browsecmd::DeleteFiles, 0, browsecmd::SelectAll,
+    for (int id : {browsecmd::GetFiles, browsecmd::CheckOutFiles, browsecmd::UndoCheckOutFiles,
+                   browsecmd::CheckInFiles, browsecmd::CheckOutAndOpen, browsecmd::GetAndOpen, 0,
+                   browsecmd::RenameFile, browsecmd::DeleteFiles, 0, browsecmd::SelectAll,
                    browsecmd::InvertSelection}) {
         if (id == 0)
             files->addSeparator();
@@ -130,6 +140,10 @@ void CMainFrame::installBrowseCommands()
         else
             history->addAction(routed(id));
     }
+    // The pane-dependent operation commands (toolbar and context menus).
+    for (int id :
+         {browsecmd::Get, browsecmd::CheckOut, browsecmd::UndoCheckOut, browsecmd::CheckIn})
+        routed(id);
     QList<QAction *> menus = menuBar()->actions();
     QAction *before = menus.size() > 1 ? menus[1] : nullptr; // after File
     menuBar()->insertMenu(before, servers);
@@ -164,6 +178,7 @@ QWidget *CMainFrame::makeBrowseWindow()
     auto *w =
         new BrowseChild(*m_browseResources, m_app.settings(), [&store] { return store.readAll(); });
     installServerHooks(*m_commands, *w);
+    installDropHandler(*m_commands, *w);
     connect(w, &views::BrowseWindow::selectionChanged, this, [this, w] {
         if (w == activeBrowseWindow())
             updateCommandStates();

@@ -44,6 +44,9 @@ void registerFileCommands(CommandContext &context);
 void registerViewCommands(CommandContext &context);
 void registerServerCommands(CommandContext &context);
 void registerHistoryCommands(CommandContext &context);
+void registerOperationCommands(CommandContext &context);
+// The window's drops: shell files added, "ZemList" files and "ZemTree" folders moved.
+void installDropHandler(CommandContext &context, views::BrowseWindow &window);
 // The window's own hooks into the server commands: the logon wizard for a server expanded
 // before it is logged on, and the rename of a server node after a label edit.
 void installServerHooks(CommandContext &context, views::BrowseWindow &window);

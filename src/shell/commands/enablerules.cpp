@@ -11,6 +11,20 @@ bool noneCheckedOut(const SelectionSnapshot &s)
     return s.serverFound && !s.anyRowCheckedOut;
 }
 
+bool anyCheckedOut(const SelectionSnapshot &s)
+{
+    return s.serverFound && s.anyRowCheckedOut;
+}
+
+// The pane-dependent operation commands: a folder node in the tree pane, the row rule in
+// the file list pane.
+static bool paneRule(const SelectionSnapshot &s, bool listRule)
+{
+    if (s.child != Child::Browse)
+        return false;
+    return s.pane == Pane::Tree ? s.node == Node::Folder : listRule;
+}
+
 static bool keyRule(const SelectionSnapshot &s)
 {
     if (s.child != Child::Browse)
@@ -45,6 +59,21 @@ bool isEnabled(int id, const SelectionSnapshot &s)
     case DeleteKey:
     case RenameKey:
         return keyRule(s);
+    case GetFiles:
+        return s.child == Child::Browse;
+    case CheckOutFiles:
+    case CheckOutAndOpen:
+        return noneCheckedOut(s);
+    case UndoCheckOutFiles:
+    case CheckInFiles:
+        return anyCheckedOut(s);
+    case Get:
+        return paneRule(s, true);
+    case CheckOut:
+        return paneRule(s, noneCheckedOut(s));
+    case UndoCheckOut:
+    case CheckIn:
+        return paneRule(s, anyCheckedOut(s));
     case ViewSmallIcons:
     case ViewLargeIcons:
     case ViewList:

@@ -37,10 +37,27 @@ inline constexpr int History = 32771;
 inline constexpr int FileHistory = 32796;
 inline constexpr int FolderHistory = 32797;
 inline constexpr int RollBack = 32812;
+inline constexpr int GetFiles = 32795;
+inline constexpr int GetFolder = 32779;
+inline constexpr int CheckOutFiles = 32793;
+inline constexpr int CheckOutFolder = 32780;
+inline constexpr int UndoCheckOutFiles = 32792;
+inline constexpr int UndoCheckOutFolder = 32782;
+inline constexpr int CheckInFiles = 32794;
+inline constexpr int CheckInFolder = 32781;
+inline constexpr int Get = 32818;
+inline constexpr int CheckIn = 32819;
+inline constexpr int CheckOut = 32820;
+inline constexpr int UndoCheckOut = 32821;
+inline constexpr int CheckOutAndOpen = 32785;
+inline constexpr int GetAndOpen = 32784;
 } // namespace browsecmd
 
 // A server is found for the node and no selected row is checked out.
 bool noneCheckedOut(const SelectionSnapshot &s);
+// A server is found and a selected row is checked out (false without a server: with no
+// server nothing can be checked in).
+bool anyCheckedOut(const SelectionSnapshot &s);
 
 // Whether command `id` is enabled; commands without a rule are always enabled.
 bool isEnabled(int id, const SelectionSnapshot &s);
