@@ -52,9 +52,11 @@ static const std::vector<int> kContextMenus[] = {
      browsecmd::SetWorkFolder},
     {browsecmd::Get, browsecmd::CheckOut, browsecmd::UndoCheckOut, browsecmd::CheckIn,
      browsecmd::CheckOutAndOpen, browsecmd::GetAndOpen, 0, browsecmd::RenameFile,
-     browsecmd::DeleteFiles, 0, browsecmd::SelectAll, browsecmd::InvertSelection},
+     browsecmd::DeleteFiles, 0, browsecmd::SelectAll, browsecmd::InvertSelection, 0,
+     browsecmd::FileHistory, browsecmd::CompareFiles, browsecmd::CompareWorkingCopy},
     // 3: the rows of a history window.
-    {browsecmd::RollBack, 0, browsecmd::SelectAll, browsecmd::InvertSelection},
+    {browsecmd::Compare, browsecmd::CompareVersions, browsecmd::RollBack, 0, browsecmd::SelectAll,
+     browsecmd::InvertSelection},
 };
 
 void CMainFrame::installBrowseCommands()
@@ -86,13 +88,14 @@ void CMainFrame::installBrowseCommands()
             addHistoryState(s, *h);
         return s;
     });
-    m_commands = std::make_unique<CommandContext>(CommandContext{m_app, *this, *m_router, {}});
+    m_commands = std::make_unique<CommandContext>(CommandContext{m_app, *this, *m_router, {}, {}});
     registerFolderCommands(*m_commands);
     registerFileCommands(*m_commands);
     registerViewCommands(*m_commands);
     registerServerCommands(*m_commands);
     registerHistoryCommands(*m_commands);
     registerOperationCommands(*m_commands);
+    registerCompareCommands(*m_commands);
 
     const auto routed = [this](int id) {
         QAction *a = action(id) ? action(id) : makeAction(id);
@@ -134,7 +137,8 @@ void CMainFrame::installBrowseCommands()
     routed(browsecmd::RenameKey);
     QMenu *history = new QMenu(module.text(kHistoryMenu), this);
     for (int id : {browsecmd::History, browsecmd::FolderHistory, browsecmd::FileHistory, 0,
-                   browsecmd::RollBack}) {
+                   browsecmd::CompareFiles, browsecmd::Compare, browsecmd::CompareVersions,
+                   browsecmd::CompareWorkingCopy, 0, browsecmd::RollBack}) {
         if (id == 0)
             history->addSeparator();
         else

@@ -18,6 +18,9 @@
 #include <views/browse/browsewindow.h>
 #include <views/common/languagemodule.h>
 #include <views/dialogs/serverwizards.h>
+#include <views/diff/comparedialog.h>
+#include <views/diff/czemdiffchildframe.h>
+#include <views/diff/diffrowmodel.h>
 #include <views/history/czemhistorychildframe.h>
 #include <views/history/historyoptionsdialog.h>
 
@@ -29,7 +32,16 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <atomic>
 #include <fstream>
+#include <future>
 
 using namespace shell;
 using views::CZemHistoryChildFrame;
@@ -88,6 +100,16 @@ private:
     CMainFrame &frame() { return m_app->frame(); }
     const views::LanguageModule &module() { return m_app->app->module(); }
     views::BrowseWindow *m_browse = nullptr;
+    QTemporaryDir m_temp;
+    QStringList fetchedFiles() const
+    {
+        return QDir(m_temp.path()).entryList({QStringLiteral("Zem*")}, QDir::Files);
+    }
+    views::CZemDiffChildFrame *activeDiff()
+    {
+        QMdiSubWindow *child = frame().mdiArea()->activeSubWindow();
+        return child ? qobject_cast<views::CZemDiffChildFrame *>(child->widget()) : nullptr;
+    }
     views::BrowseWindow &w() { return *m_browse; }
 
     QModelIndex select(const QString &path)
@@ -203,6 +225,12 @@ private slots:
         QCOMPARE(m_app->startResult, 0);
         m_browse = frame().activeBrowseWindow();
         QVERIFY(m_browse);
+    }
+    void initTestCase()
+    {
+        // The fetched versions go here, where a test can see what is left.
+        QVERIFY(m_temp.isValid());
+        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
     }
     void cleanup()
     {
@@ -492,6 +520,176 @@ private slots:
         QVERIFY(h);
         QCOMPARE(h->list()->header()->sectionSize(2), 113);
         QCOMPARE(h->list()->header()->logicalIndex(0), 4);
+    }
+
+    void compareVersionsFetchesBothSidesAndTheWindowDeletesThem()
+    {
+        CZemHistoryChildFrame *h =
+            openFileHistory(QStringLiteral("Documents"), QStringLiteral("meeting-notes.txt"));
+        QVERIFY(h);
+        selectHistoryRow(*h, 0);
+        h->list()->selectionModel()->select(h->model().index(2, 0), QItemSelectionModel::Select |
+                                                                        QItemSelectionModel::Rows);
+        frame().router().update();
+        QVERIFY(frame().action(browsecmd::CompareVersions)->isEnabled());
+        QStringList entries;
+        shelltest::answerNext<views::CompareDialog>([&](views::CompareDialog *d) {
+            entries << d->firstEntry() << d->secondEntry();
+            d->accept();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::CompareVersions));
+        QCOMPARE(entries,
+                 (QStringList{"Documents\\meeting-notes.txt:1", "Documents\\meeting-notes.txt:3"}));
+        views::CZemDiffChildFrame *diff = activeDiff();
+        QVERIFY(diff);
+        QCOMPARE(diff->parentWidget()->windowTitle(),
+                 module().text(183).arg(entries[0], entries[1]));
+        const QStringList fetched = diff->request().temporaryFiles;
+        QCOMPARE(fetched.size(), 2);
+        for (const QString &f : fetched)
+            QVERIFY(QFileInfo::exists(f));
+        if (diff->isComparing()) {
+            QSignalSpy done(diff, &views::CZemDiffChildFrame::comparisonFinished);
+            QVERIFY(done.wait(10000));
+        }
+        const views::DiffRowModel *rows = diff->model();
+        QVERIFY(rows);
+        using compare::DiffRowKind;
+        QCOMPARE(rows->rowCount(), std::size_t(3));
+        QCOMPARE(rows->kind(0, 0), DiffRowKind::Same);
+        QCOMPARE(rows->kind(0, 1), DiffRowKind::Inserted);
+        QCOMPARE(rows->lineNumber(0, 1), 0); // the first file's filler row
+        QCOMPARE(rows->text(1, 2), std::string_view("2026-11-30: release plan"));
+        // Closing the window deletes what was fetched.
+        frame().mdiArea()->activeSubWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const QString &f : fetched)
+            QVERIFY(!QFileInfo::exists(f));
+    }
+
+    void compareWithTheWorkingCopyPutsTheLocalFileFirst()
+    {
+        select(QStringLiteral("Documents"));
+        const std::string folder = (m_data->path() / "work").string();
+        QDir().mkpath(QString::fromStdString(folder));
+        w().setSelectedWorkFolder(folder);
+        {
+            std::ofstream f(std::filesystem::path(folder) / "roadmap.md", std::ios::binary);
+            f << "# Roadmap\n\n- Web site\n- Tools\n- Mobile\n";
+        }
+        selectFiles({QStringLiteral("roadmap.md")});
+        QStringList entries;
+        shelltest::answerNext<views::CompareDialog>([&](views::CompareDialog *d) {
+            entries << d->firstEntry() << d->secondEntry();
+            d->accept();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::CompareWorkingCopy));
+        QCOMPARE(entries.value(1), QStringLiteral("Documents\\roadmap.md:-1"));
+        QVERIFY(entries.value(0).endsWith(QStringLiteral("roadmap.md")));
+        views::CZemDiffChildFrame *diff = activeDiff();
+        QVERIFY(diff);
+        QCOMPARE(diff->request().temporaryFiles.size(), 1); // only the server's side
+        if (diff->isComparing()) {
+            QSignalSpy done(diff, &views::CZemDiffChildFrame::comparisonFinished);
+            QVERIFY(done.wait(10000));
+        }
+        const views::DiffRowModel *rows = diff->model();
+        QCOMPARE(rows->rowCount(), std::size_t(5));
+        QCOMPARE(rows->kind(0, 4), compare::DiffRowKind::Deleted); // "- Mobile" only locally
+    }
+
+    void compareDialogChecksBothEntriesBeforeFetching_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("message");
+        QTest::addColumn<bool>("focusFirst");
+        const QString file = QStringLiteral("Documents\\meeting-notes.txt:2");
+        const QString dir = QDir::tempPath();
+        QTest::newRow("first empty") << QString() << file << 2003 << true;
+        QTest::newRow("second empty") << file << QString() << 2004 << false;
+        QTest::newRow("first a folder") << dir << file << 2006 << true;
+        QTest::newRow("second a folder") << file << dir << 2008 << false;
+        QTest::newRow("first without version")
+            << QStringLiteral("nowhere.txt") << file << 2007 << true;
+        QTest::newRow("first version not a number")
+            << QStringLiteral("a.txt:two") << file << 2007 << true;
+        QTest::newRow("first version 0") << QStringLiteral("a.txt:0") << file << 2007 << true;
+        QTest::newRow("second unusable, first fine")
+            << file << QStringLiteral("b.txt:") << 2005 << false;
+        QTest::newRow("second version 0") << file << QStringLiteral("b.txt:0") << 2005 << false;
+    }
+    void compareDialogChecksBothEntriesBeforeFetching()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, message);
+        QFETCH(bool, focusFirst);
+        std::atomic<int> services{0};
+        views::CompareDialog dialog(module(), profile(),
+                                    [&services](const protocol::ServerProfile &p) {
+                                        ++services;
+                                        auto c = std::make_unique<protocol::ServiceClient>();
+                                        c->fillFromProfile(p);
+                                        return std::unique_ptr<protocol::Service>(std::move(c));
+                                    });
+        dialog.setEntries(first, second);
+        dialog.show();
+        BoxAnswer box;
+        answerNextBox(box, QMessageBox::Ok);
+        dialog.accept();
+        QTRY_VERIFY(box.shown);
+        QCOMPARE(box.text, module().text(message));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(services.load(), 0);
+        QCOMPARE(dialog.focusWidget() == dialog.firstField(), focusFirst);
+    }
+
+    void cancellingTheSecondFetchDeletesBothAndKeepsTheDialog()
+    {
+        // The second fetch's service waits until the test has pressed Cancel.
+        std::promise<void> cancelled;
+        std::shared_future<void> gate = cancelled.get_future().share();
+        std::atomic<int> services{0};
+        views::CompareDialog dialog(module(), profile(),
+                                    [&services, gate](const protocol::ServerProfile &p) {
+                                        if (++services == 2)
+                                            gate.wait();
+                                        auto c = std::make_unique<protocol::ServiceClient>();
+                                        c->fillFromProfile(p);
+                                        return std::unique_ptr<protocol::Service>(std::move(c));
+                                    });
+        dialog.setEntries(QStringLiteral("Documents\\meeting-notes.txt:1"),
+                          QStringLiteral("Documents\\meeting-notes.txt:2"));
+        const QStringList before = fetchedFiles();
+        int fetches = 0;
+        dialog.fetchStarted = [&](QWidget *progress) {
+            if (++fetches == 2) {
+                // The user's Cancel: the box's button.
+                if (auto *button = progress->findChild<QPushButton *>())
+                    button->click();
+                cancelled.set_value();
+            }
+        };
+        dialog.show();
+        dialog.accept();
+        QCOMPARE(fetches, 2);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.temporaryFiles().isEmpty());
+        QCOMPARE(fetchedFiles(), before);
+
+        // A failing fetch (no such version) is shown; nothing stays behind either.
+        dialog.fetchStarted = {};
+        dialog.setEntries(QStringLiteral("Documents\\meeting-notes.txt:1"),
+                          QStringLiteral("Documents\\meeting-notes.txt:9"));
+        BoxAnswer box;
+        answerNextBox(box, QMessageBox::Ok);
+        dialog.accept();
+        QVERIFY(box.shown);
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(fetchedFiles(), before);
     }
 };
 

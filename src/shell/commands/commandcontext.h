@@ -3,7 +3,11 @@
 // What the command groups work with: the application, the main window, the router, and the
 // active browse window of the moment.
 
+#include <protocol/records.h>
+#include <protocol/service.h>
+
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -36,6 +40,9 @@ struct CommandContext
     std::function<std::optional<std::string>(views::BrowseWindow &, const std::string &serverPath,
                                              const std::string &current)>
         workFolderDialog;
+    // Makes the service the compare dialog fetches versions through. Unset: a ServiceClient.
+    std::function<std::unique_ptr<protocol::Service>(const protocol::ServerProfile &)>
+        compareFactory;
 };
 
 // The command groups, one file each.
@@ -47,6 +54,7 @@ void registerHistoryCommands(CommandContext &context);
 void registerOperationCommands(CommandContext &context);
 // The window's drops: shell files added, "ZemList" files and "ZemTree" folders moved.
 void installDropHandler(CommandContext &context, views::BrowseWindow &window);
+void registerCompareCommands(CommandContext &context);
 // The window's own hooks into the server commands: the logon wizard for a server expanded
 // before it is logged on, and the rename of a server node after a label edit.
 void installServerHooks(CommandContext &context, views::BrowseWindow &window);

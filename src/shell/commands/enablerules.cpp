@@ -88,6 +88,18 @@ bool isEnabled(int id, const SelectionSnapshot &s)
         if (s.child != Child::Browse)
             return false;
         return s.pane == Pane::List || s.node == Node::Folder;
+    case CompareFiles:
+        return s.child == Child::Browse && s.pane == Pane::List && s.selectedRows >= 1 &&
+               s.selectedRows <= 2;
+    case Compare:
+    case CompareVersions:
+        if (s.child == Child::History)
+            return s.historySelected >= 1 && s.historySelected <= 2;
+        return s.child == Child::Browse && s.pane == Pane::List && s.selectedRows >= 1 &&
+               s.selectedRows <= 2;
+    case CompareWorkingCopy:
+        // Acts on the file rows only, whichever pane had the focus last.
+        return s.child == Child::Browse && s.selectedRows == 1;
     case RollBack:
         // One focused, selected row that is not the last one: a roll back to the oldest
         // version, or with nothing to roll back to, never reaches the service.

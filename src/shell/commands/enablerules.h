@@ -51,6 +51,11 @@ inline constexpr int CheckOut = 32820;
 inline constexpr int UndoCheckOut = 32821;
 inline constexpr int CheckOutAndOpen = 32785;
 inline constexpr int GetAndOpen = 32784;
+inline constexpr int CompareFiles = 32783;
+inline constexpr int Compare = 32801;
+inline constexpr int CompareVersions = 32814;
+// The local copy of the selected file against the server's latest version.
+inline constexpr int CompareWorkingCopy = 33010;
 } // namespace browsecmd
 
 // A server is found for the node and no selected row is checked out.
