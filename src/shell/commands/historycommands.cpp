@@ -22,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <optional>
 
 namespace shell {
@@ -69,7 +70,12 @@ void openHistory(CommandContext &c, views::BrowseWindow &w, const protocol::Serv
         return;
     if (auto *h = qobject_cast<views::CZemHistoryChildFrame *>(child->widget())) {
         child->setWindowTitle(h->title());
-        child->resize(640, 320);
+        // Wholly inside the area: the area places new children one step further each time.
+        const QSize area = c.frame.mdiArea()->viewport()->size();
+        const QSize size(std::min(640, area.width()), std::min(320, area.height()));
+        child->setGeometry(std::clamp(child->x(), 0, std::max(0, area.width() - size.width())),
+                           std::clamp(child->y(), 0, std::max(0, area.height() - size.height())),
+                           size.width(), size.height());
     }
 }
 
