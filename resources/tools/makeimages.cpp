@@ -4,6 +4,10 @@
 //   g++ -std=c++20 -fPIC resources/tools/makeimages.cpp $(pkg-config --cflags --libs Qt6Gui) \
 //       -o /tmp/makeimages && QT_QPA_PLATFORM=offscreen /tmp/makeimages resources/437/images \
 //       resources/icons/hicolor
+// Another module's pictures are the English ones except the splash, whose line under the name
+// is drawn in that language (it needs a font with its script, for Japanese fonts-ipafont):
+//   QT_QPA_PLATFORM=offscreen /tmp/makeimages --splash resources/932/images/114.png \
+//       "バージョン管理されたファイル"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -391,7 +395,7 @@ QImage icon(int size)
     return image;
 }
 
-QImage splash()
+QImage splash(const QString &subtitle = QStringLiteral("Files under version control"))
 {
     QImage image(440, 260, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
@@ -415,8 +419,7 @@ QImage splash()
     f.setBold(false);
     p.setFont(f);
     p.setPen(QColor(200, 215, 240));
-    p.drawText(QRectF(172, 140, 260, 24), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Files under version control"));
+    p.drawText(QRectF(172, 140, 260, 24), Qt::AlignLeft | Qt::AlignVCenter, subtitle);
     p.drawText(QRectF(172, 222, 260, 24), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Quellvane"));
     return image;
@@ -452,6 +455,9 @@ QImage tipsBulb()
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--splash")
+        return splash(QString::fromLocal8Bit(argv[3])).save(QString::fromLocal8Bit(argv[2])) ? 0
+                                                                                             : 1;
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     bool ok = strip(smallImages()).save(out.filePath(QStringLiteral("133.png")));
     ok = strip(mainToolbar()).save(out.filePath(QStringLiteral("toolbar128.png"))) && ok;

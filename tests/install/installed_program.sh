@@ -36,6 +36,8 @@ for program in "${programs[@]}"; do
     [ -s "$usr/share/man/man1/$program.1" ] || fail "the man page of $program is missing"
 done
 for file in share/ravelind/Zem437.rcc share/ravelind/tips437.txt share/ravelind/docs/index.html \
+            share/ravelind/Zem932.rcc share/ravelind/tips932.txt share/ravelind/strings932.txt \
+            share/ravelind/docs/images/browse.png \
             share/applications/ravelind.desktop share/metainfo/ravelind.metainfo.xml \
             share/icons/hicolor/48x48/apps/ravelind.png share/icons/hicolor/256x256/apps/ravelind.png; do
     [ -s "$usr/$file" ] || fail "$file is missing"
@@ -47,29 +49,32 @@ fi
 
 # The installed program must take its module from the installed share/ravelind, not from
 # the build tree: the module file is mapped into the process once it is registered.
-module=$usr/share/ravelind/Zem437.rcc
-mkdir -p "$work/config"
-RAVELIND_CONFIG_DIR=$work/config RAVELIND_CODEPAGE=437 QT_QPA_PLATFORM=offscreen \
-    "$usr/bin/ravelind" --no-splash > "$work/out.log" 2> "$work/err.log" &
-pid=$!
-found=0
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2> /dev/null || break
-    if grep -qF "$module" "/proc/$pid/maps" 2> /dev/null; then
-        found=1
-        break
+# Each module, English and Japanese.
+for codepage in 437 932; do
+    module=$usr/share/ravelind/Zem$codepage.rcc
+    mkdir -p "$work/config"
+    RAVELIND_CONFIG_DIR=$work/config RAVELIND_CODEPAGE=$codepage QT_QPA_PLATFORM=offscreen \
+        "$usr/bin/ravelind" --no-splash > "$work/out.log" 2> "$work/err.log" &
+    pid=$!
+    found=0
+    for _ in $(seq 1 100); do
+        kill -0 "$pid" 2> /dev/null || break
+        if grep -qF "$module" "/proc/$pid/maps" 2> /dev/null; then
+            found=1
+            break
+        fi
+        sleep 0.1
+    done
+    running=0
+    kill -0 "$pid" 2> /dev/null && running=1
+    kill "$pid" 2> /dev/null || true
+    wait "$pid" 2> /dev/null || true
+    if [ "$found" != 1 ] || [ "$running" != 1 ]; then
+        cat "$work/err.log" >&2
+        fail "the installed program did not start with $module"
     fi
-    sleep 0.1
+    echo "installed program started with $module"
 done
-running=0
-kill -0 "$pid" 2> /dev/null && running=1
-kill "$pid" 2> /dev/null || true
-wait "$pid" 2> /dev/null || true
-if [ "$found" != 1 ] || [ "$running" != 1 ]; then
-    cat "$work/err.log" >&2
-    fail "the installed program did not start with $module"
-fi
-echo "installed program started with $module"
 
 # The installed command-line client takes its string table from share/ravelind: with nothing
 # listening on the port, it says in the module's words that the logon failed.
