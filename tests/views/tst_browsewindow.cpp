@@ -303,6 +303,41 @@ private slots:
         QCOMPARE(views::formatFileSize(size, unitSize), text);
     }
 
+    void removingRowsKeepsTheOthersInOrder_data()
+    {
+        QTest::addColumn<QList<int>>("remove");
+        QTest::addColumn<QStringList>("left");
+        // Six rows f0 to f5; the rows to remove come in any order, twice, or out of range.
+        QTest::newRow("one in the middle")
+            << QList<int>{2} << QStringList{"f0", "f1", "f3", "f4", "f5"};
+        QTest::newRow("a run") << QList<int>{1, 2, 3} << QStringList{"f0", "f4", "f5"};
+        QTest::newRow("two runs, unsorted") << QList<int>{5, 0, 4, 1} << QStringList{"f2", "f3"};
+        QTest::newRow("every other") << QList<int>{0, 2, 4} << QStringList{"f1", "f3", "f5"};
+        QTest::newRow("duplicates")
+            << QList<int>{3, 3, 2, 3} << QStringList{"f0", "f1", "f4", "f5"};
+        QTest::newRow("out of range ignored")
+            << QList<int>{-1, 6, 40, 5} << QStringList{"f0", "f1", "f2", "f3", "f4"};
+        QTest::newRow("all") << QList<int>{0, 1, 2, 3, 4, 5} << QStringList{};
+        QTest::newRow("none") << QList<int>{} << QStringList{"f0", "f1", "f2", "f3", "f4", "f5"};
+    }
+    void removingRowsKeepsTheOthersInOrder()
+    {
+        QFETCH(QList<int>, remove);
+        QFETCH(QStringList, left);
+        std::vector<protocol::FileItem> files;
+        for (int i = 0; i < 6; ++i)
+            files.push_back(fileRow(std::string(1, 'f').append(std::to_string(i)), i, "", ""));
+        w().fileModel().setFiles(std::move(files));
+        QSignalSpy removed(&w().fileModel(), &QAbstractItemModel::rowsRemoved);
+        w().fileModel().removeRowsAt(std::vector<int>(remove.begin(), remove.end()));
+        QCOMPARE(fileNames(), left);
+        // The views hear of every row that went, and of no other.
+        int signalled = 0;
+        for (const QList<QVariant> &args : removed)
+            signalled += args.at(2).toInt() - args.at(1).toInt() + 1;
+        QCOMPARE(signalled, 6 - int(left.size()));
+    }
+
     void dragBlocksAreByteExact()
     {
         const QModelIndex docs = select(QStringLiteral("Documents"));
@@ -320,6 +355,15 @@ private slots:
         QCOMPARE(block.mid(792, 13), QByteArray("a.txt\tb.txt\t\0", 13));
         QCOMPARE(block.mid(788, 4), QByteArray("\x02\0\0\0", 4));
         QCOMPARE(block.size(), 12 + 797);
+        // A drag of whole rows brings one index per column: each name still goes once.
+        QModelIndexList cells;
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < FileListModel::kColumns; ++c)
+                cells << w().fileProxy().index(r, c);
+        }
+        data.reset(w().fileProxy().mimeData(cells));
+        QVERIFY(data);
+        QCOMPARE(data->data(views::kMimeZemList), block);
 
         // A name with a TAB is left out of the drag, and the message pane says why.
         rows << w().fileProxy().index(2, 0);

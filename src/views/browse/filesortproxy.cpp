@@ -46,14 +46,43 @@ QVariant FileSortProxy::headerData(int section, Qt::Orientation orientation, int
     return QSortFilterProxyModel::headerData(section, orientation, role);
 }
 
+// The raw text of a column, for the comparison below.
+static const std::string &columnText(const protocol::FileItem &f, int column)
+{
+    switch (column) {
+    case FileListModel::CheckinDate:
+        return f.checkinDate;
+    case FileListModel::UpdateDate:
+        return f.updateDate;
+    case FileListModel::CheckoutPath:
+        return f.checkoutPath;
+    case FileListModel::CheckoutUser:
+        return f.checkoutUser;
+    case FileListModel::Address:
+        return f.ipAddress;
+    default:
+        return f.fileName;
+    }
+}
+
 bool FileSortProxy::lessThan(const QModelIndex &left, const QModelIndex &right) const
 {
+    // Straight from the records: going through data() built two strings per comparison,
+    // which made sorting 100,000 rows take about half a second.
+    if (const auto *files = qobject_cast<const FileListModel *>(sourceModel())) {
+        const protocol::FileItem &a = files->file(left.row());
+        const protocol::FileItem &b = files->file(right.row());
+        if (left.column() == FileListModel::Size)
+            return a.fileSize < b.fileSize;
+        // Byte order of the UTF-8 texts, as the old multibyte comparison did: case-sensitive,
+        // no locale, dates compared character by character (std::string compares bytes as
+        // unsigned, as QByteArray does).
+        return columnText(a, left.column()) < columnText(b, left.column());
+    }
     const QVariant a = left.data(FileListModel::SortRole);
     const QVariant b = right.data(FileListModel::SortRole);
     if (left.column() == FileListModel::Size)
         return a.toLongLong() < b.toLongLong();
-    // Byte order of the UTF-8 texts, as the old multibyte comparison did: case-sensitive,
-    // no locale, dates compared character by character.
     return a.toByteArray() < b.toByteArray();
 }
 
