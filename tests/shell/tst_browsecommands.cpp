@@ -2,9 +2,7 @@
 // service with its demo data: new folder (below a private folder, refused, empty name),
 // delete files with and without purge, delete folder, the Delete key, select and invert.
 
-#include "shelltestsupport.h"
-
-#include "servertestsupport.h"
+#include "demoservice.h"
 #include "shell/commands/commandrouter.h"
 #include "shell/commands/enablerules.h"
 
@@ -27,121 +25,27 @@
 
 using namespace shell;
 
-// Runs `answer` on the next message box that opens (not on a dialog that is already open).
-static void answerNextBox(std::function<void(QMessageBox *)> answer)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer = std::move(answer)] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            answer(box);
-        }
-    });
-    timer->start();
-}
-
 class TestBrowseCommands : public QObject
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<servertest::TempDir> m_data;
-    std::unique_ptr<servertest::ServerProcess> m_server;
-    std::unique_ptr<shelltest::StartedApp> m_app;
+    std::unique_ptr<shelltest::DemoService> m_demo;
 
-    protocol::ServerProfile profile() const
-    {
-        protocol::ServerProfile p;
-        p.name = "Demo";
-        p.server = "127.0.0.1";
-        p.url = "/Service.asmx";
-        p.port = static_cast<std::uint16_t>(m_server->port());
-        p.userId = platform::readMachineIdentity().userName;
-        p.timeout = 10;
-        return p;
-    }
-    protocol::ServiceClient client() const
-    {
-        protocol::ServiceClient c;
-        c.fillFromProfile(profile());
-        return c;
-    }
-    CMainFrame &frame() { return m_app->frame(); }
+    protocol::ServerProfile profile() const { return m_demo->profile(); }
+    protocol::ServiceClient client() const { return m_demo->client(); }
+    CMainFrame &frame() { return m_demo->frame(); }
     views::BrowseWindow &w() { return *frame().activeBrowseWindow(); }
-    QModelIndex select(const QString &path)
-    {
-        views::FolderTreeModel &tree = w().treeModel();
-        QModelIndex node = tree.index(0, 0, tree.rootIndex());
-        // A server selected before it is logged on opens the logon wizard first.
-        if (!tree.profile(node)->connected)
-            shelltest::answerNext<views::LogonWizard>([](views::LogonWizard *wizard) {
-                wizard->button(QWizard::FinishButton)->click();
-            });
-        w().selectNode(node);
-        w().runner().waitIdle();
-        for (const QString &name : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-            QModelIndex next;
-            for (int r = 0; r < tree.rowCount(node); ++r) {
-                if (tree.index(r, 0, node).data().toString() == name)
-                    next = tree.index(r, 0, node);
-            }
-            if (!next.isValid())
-                return {};
-            node = next;
-            w().selectNode(node);
-            w().runner().waitIdle();
-        }
-        return node;
-    }
-    std::vector<std::string> serverFiles(const std::string &folder)
-    {
-        std::vector<protocol::FileItem> files;
-        expectOk(client().getFileList(profile().userId, folder, files));
-        std::vector<std::string> names;
-        for (const auto &f : files)
-            names.push_back(f.fileName);
-        return names;
-    }
-    std::vector<std::string> deletedOnServer(const std::string &folder)
-    {
-        std::vector<protocol::DeletedItem> items;
-        expectOk(client().getDeletedList(profile().userId, folder, items));
-        std::vector<std::string> names;
-        for (const auto &d : items)
-            names.push_back(d.name);
-        return names;
-    }
-    static void expectOk(const protocol::CallResult &r)
-    {
-        if (!r.succeeded())
-            qWarning("call failed: %s", r.message().c_str());
-    }
-    const views::LanguageModule &module() { return m_app->app->module(); }
+    QModelIndex select(const QString &path) { return shelltest::selectPath(w(), path); }
+    const views::LanguageModule &module() { return m_demo->module(); }
 
 private slots:
     void init()
     {
-        m_data = std::make_unique<servertest::TempDir>();
-        m_server = std::make_unique<servertest::ServerProcess>();
-        QVERIFY(m_server->start(m_data->path(), {"--seed-demo"}));
-        const protocol::ServerProfile p = profile();
-        m_app = std::make_unique<shelltest::StartedApp>([&p](const QString &file) {
-            platform::Registry registry(file.toStdString());
-            config::ProfileStore store(registry);
-            QVERIFY(!platform::failed(store.write(p, false)));
-        });
-        QCOMPARE(m_app->startResult, 0);
-        QVERIFY(frame().activeBrowseWindow());
+        m_demo = std::make_unique<shelltest::DemoService>();
+        QVERIFY(m_demo->start());
     }
-    void cleanup()
-    {
-        m_app.reset();
-        m_server->stop();
-        m_server.reset();
-        m_data.reset();
-    }
+    void cleanup() { m_demo.reset(); }
 
     void newFolderBelowAPrivateFolderIsPrivateAndLocked()
     {
@@ -155,21 +59,24 @@ private slots:
             QVERIFY(dialog);
             checked = dialog->findChild<QCheckBox *>(QStringLiteral("c1016"))->isChecked();
             enabled = dialog->findChild<QCheckBox *>(QStringLiteral("c1016"))->isEnabled();
-            dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))->setText(QStringLiteral("Notes"));
-            dialog->findChild<QLineEdit *>(QStringLiteral("c1042"))->setText(QStringLiteral("mine"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))
+                ->setText(QStringLiteral("Notes"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("c1042"))
+                ->setText(QStringLiteral("mine"));
             dialog->accept();
         });
         QVERIFY(frame().router().dispatch(browsecmd::NewFolder));
         QVERIFY(checked);
         QVERIFY(!enabled);
         QCOMPARE(w().treeModel().rowCount(priv), 1);
-        const protocol::FolderItem *made = w().treeModel().folder(w().treeModel().index(0, 0, priv));
+        const protocol::FolderItem *made =
+            w().treeModel().folder(w().treeModel().index(0, 0, priv));
         QCOMPARE(made->name, std::string("Notes"));
         QVERIFY(made->isPrivate);
         QCOMPARE(w().messages().textAt(w().messages().rowCount() - 1),
                  module().text(views::browsestr::FolderCreated).arg(QStringLiteral("Notes")));
         std::vector<protocol::FolderItem> onServer;
-        expectOk(client().getFolderList(profile().userId, "Private", onServer));
+        QVERIFY(client().getFolderList(profile().userId, "Private", onServer).succeeded());
         QCOMPARE(onServer.size(), std::size_t(1));
         QVERIFY(onServer[0].isPrivate);
 
@@ -194,19 +101,20 @@ private slots:
         shelltest::answerNextModal([&](QWidget *modal) {
             auto *dialog = static_cast<views::NewFolderDialog *>(modal);
             // Empty name: message 2065, the dialog stays.
-            answerNextBox([&, dialog](QMessageBox *box) {
+            shelltest::answerNext<QMessageBox>([&, dialog](QMessageBox *box) {
                 boxes << box->text();
                 box->accept();
                 // An existing name: the server's message, the dialog stays with the name.
                 dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))
                     ->setText(QStringLiteral("Tools"));
-                answerNextBox([&, dialog](QMessageBox *second) {
+                shelltest::answerNext<QMessageBox>([&, dialog](QMessageBox *second) {
                     boxes << second->text();
                     second->accept();
                     QTimer::singleShot(50, dialog, [&, dialog] {
-                        stillOpen = dialog->isVisible() &&
-                                    dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))
-                                            ->text() == QStringLiteral("Tools");
+                        stillOpen =
+                            dialog->isVisible() &&
+                            dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))->text() ==
+                                QStringLiteral("Tools");
                         dialog->reject();
                     });
                 });
@@ -239,10 +147,11 @@ private slots:
         QCOMPARE(w().fileModel().rowCount(), 0);
         QCOMPARE(w().messages().rowCount(), 2);
         QCOMPARE(w().messages().textAt(0),
-                 module().text(views::browsestr::FileDeleted)
+                 module()
+                     .text(views::browsestr::FileDeleted)
                      .arg(QStringLiteral("Documents\\meeting-notes.txt")));
-        QVERIFY(serverFiles("Documents").empty());
-        std::vector<std::string> deleted = deletedOnServer("Documents");
+        QVERIFY(m_demo->fileNames("Documents").empty());
+        std::vector<std::string> deleted = m_demo->deletedNames("Documents");
         std::sort(deleted.begin(), deleted.end());
         QCOMPARE(deleted, (std::vector<std::string>{"meeting-notes.txt", "roadmap.md"}));
 
@@ -254,8 +163,8 @@ private slots:
             static_cast<QDialog *>(modal)->accept();
         });
         QVERIFY(frame().router().dispatch(browsecmd::DeleteFiles));
-        QVERIFY(serverFiles("Projects\\Tools").empty());
-        QVERIFY(deletedOnServer("Projects\\Tools").empty());
+        QVERIFY(m_demo->fileNames("Projects\\Tools").empty());
+        QVERIFY(m_demo->deletedNames("Projects\\Tools").empty());
     }
 
     void deleteFolderRemovesTheNodeAndSelectsItsParent()
@@ -274,10 +183,11 @@ private slots:
         QTest::keyClick(w().treeView(), Qt::Key_Delete);
         QVERIFY(!tools.isValid());
         QCOMPARE(w().selectedNode(), projects);
-        QCOMPARE(w().messages().textAt(0),
-                 module().text(views::browsestr::FolderDeleted).arg(QStringLiteral("Projects\\Tools")));
+        QCOMPARE(
+            w().messages().textAt(0),
+            module().text(views::browsestr::FolderDeleted).arg(QStringLiteral("Projects\\Tools")));
         std::vector<protocol::FolderItem> left;
-        expectOk(client().getFolderList(profile().userId, "Projects", left));
+        QVERIFY(client().getFolderList(profile().userId, "Projects", left).succeeded());
         QCOMPARE(left.size(), std::size_t(1));
     }
 

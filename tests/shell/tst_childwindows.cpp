@@ -2,9 +2,7 @@
 // demo data: its title names the selected server and folder, each window its own, and the
 // Options command works on the servers that window shows.
 
-#include "shelltestsupport.h"
-
-#include "servertestsupport.h"
+#include "demoservice.h"
 
 #include <config/profilestore.h>
 #include <config/registrykeys.h>
@@ -30,84 +28,42 @@ class TestChildWindows : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<servertest::TempDir> m_data;
-    std::unique_ptr<servertest::ServerProcess> m_server;
-    std::unique_ptr<shelltest::StartedApp> m_app;
+    std::unique_ptr<shelltest::DemoService> m_demo;
 
     protocol::ServerProfile profile(const std::string &name) const
     {
-        protocol::ServerProfile p;
-        p.name = name;
-        p.server = "127.0.0.1";
-        p.url = "/Service.asmx";
-        p.port = static_cast<std::uint16_t>(m_server->port());
-        p.userId = platform::readMachineIdentity().userName;
-        p.timeout = 10;
+        protocol::ServerProfile p = m_demo->profile(name);
         p.userName = "user-" + name;
         p.password = "secret-" + name;
         return p;
     }
-    CMainFrame &frame() { return m_app->frame(); }
+    CMainFrame &frame() { return m_demo->frame(); }
     views::BrowseWindow &w() { return *frame().activeBrowseWindow(); }
     QString title() { return frame().mdiArea()->activeSubWindow()->windowTitle(); }
     std::string stored(const std::string &name, std::string_view value)
     {
         std::string text = "(missing)";
-        (void)m_app->app->registry().readString(std::string(config::keys::kServers) + "\\" + name,
-                                                value, text);
+        (void)m_demo->app->app->registry().readString(
+            std::string(config::keys::kServers) + "\\" + name, value, text);
         return text;
     }
     // Selects the node at `path` ("" the server itself) below server node `server`.
     QModelIndex select(int server, const QString &path)
     {
-        views::FolderTreeModel &tree = w().treeModel();
-        QModelIndex node = tree.index(server, 0, tree.rootIndex());
-        if (!tree.profile(node)->connected)
-            shelltest::answerNext<views::LogonWizard>(
-                [](views::LogonWizard *wizard) { wizard->button(QWizard::FinishButton)->click(); });
-        w().selectNode(node);
-        w().runner().waitIdle();
-        for (const QString &name : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-            QModelIndex next;
-            for (int r = 0; r < tree.rowCount(node); ++r) {
-                if (tree.index(r, 0, node).data().toString() == name)
-                    next = tree.index(r, 0, node);
-            }
-            if (!next.isValid())
-                return {};
-            node = next;
-            w().selectNode(node);
-            w().runner().waitIdle();
-        }
-        return node;
+        return shelltest::selectPath(w(), path, server);
     }
 
 private slots:
     void init()
     {
-        m_data = std::make_unique<servertest::TempDir>();
-        m_server = std::make_unique<servertest::ServerProcess>();
-        QVERIFY(m_server->start(m_data->path(), {"--seed-demo"}));
-        const protocol::ServerProfile a = profile("Demo");
-        const protocol::ServerProfile b = profile("Second");
-        m_app = std::make_unique<shelltest::StartedApp>([&](const QString &file) {
-            platform::Registry registry(file.toStdString());
-            config::ProfileStore store(registry);
-            QVERIFY(!platform::failed(store.write(a, true)));
-            QVERIFY(!platform::failed(store.write(b, true)));
-            QCOMPARE(registry.writeDword(config::keys::kSettings, config::keys::kSaveUserPass, 1),
-                     0);
-        });
-        QCOMPARE(m_app->startResult, 0);
-        QVERIFY(frame().activeBrowseWindow());
+        m_demo = std::make_unique<shelltest::DemoService>();
+        QVERIFY(m_demo->startService());
+        QVERIFY(m_demo->startProgram(
+            {profile("Demo"), profile("Second")}, true, [](platform::Registry &registry) {
+                (void)registry.writeDword(config::keys::kSettings, config::keys::kSaveUserPass, 1);
+            }));
     }
-    void cleanup()
-    {
-        m_app.reset();
-        m_server->stop();
-        m_server.reset();
-        m_data.reset();
-    }
+    void cleanup() { m_demo.reset(); }
 
     void browseTitleNamesTheSelectedServerAndFolder_data()
     {
@@ -132,7 +88,7 @@ private slots:
         QCOMPARE(title(), expected);
         // Back at the root nothing is selected: the program's title.
         w().selectNode(w().treeModel().rootIndex());
-        QCOMPARE(title(), m_app->app->module().text(128));
+        QCOMPARE(title(), m_demo->app->app->module().text(128));
     }
 
     void twoBrowseWindowsEachNameTheirOwnSelection()
@@ -190,7 +146,7 @@ private slots:
             sheet->accept();
         });
         frame().options();
-        QCOMPARE(m_app->app->settings().values().saveUserPass, 0u);
+        QCOMPARE(m_demo->app->app->settings().values().saveUserPass, 0u);
         QCOMPARE(stored("Demo", config::keys::kPassword), "secret-Demo");
         QCOMPARE(stored("Second", config::keys::kPassword), "secret-Second");
         QVERIFY(!asked);

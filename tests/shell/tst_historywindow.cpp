@@ -5,7 +5,7 @@
 
 #include "shelltestsupport.h"
 
-#include "servertestsupport.h"
+#include "demoservice.h"
 #include "shell/childwindowtemplates.h"
 #include "shell/commands/commandrouter.h"
 #include "shell/commands/enablerules.h"
@@ -76,29 +76,12 @@ class TestHistoryWindow : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<servertest::TempDir> m_data;
-    std::unique_ptr<servertest::ServerProcess> m_server;
-    std::unique_ptr<shelltest::StartedApp> m_app;
+    std::unique_ptr<shelltest::DemoService> m_demo;
 
-    protocol::ServerProfile profile() const
-    {
-        protocol::ServerProfile p;
-        p.name = "Demo";
-        p.server = "127.0.0.1";
-        p.url = "/Service.asmx";
-        p.port = static_cast<std::uint16_t>(m_server->port());
-        p.userId = platform::readMachineIdentity().userName;
-        p.timeout = 10;
-        return p;
-    }
-    protocol::ServiceClient client() const
-    {
-        protocol::ServiceClient c;
-        c.fillFromProfile(profile());
-        return c;
-    }
-    CMainFrame &frame() { return m_app->frame(); }
-    const views::LanguageModule &module() { return m_app->app->module(); }
+    protocol::ServerProfile profile() const { return m_demo->profile(); }
+    protocol::ServiceClient client() const { return m_demo->client(); }
+    CMainFrame &frame() { return m_demo->frame(); }
+    const views::LanguageModule &module() { return m_demo->module(); }
     views::BrowseWindow *m_browse = nullptr;
     QTemporaryDir m_temp;
     QStringList fetchedFiles() const
@@ -116,39 +99,13 @@ private:
     {
         frame().mdiArea()->setActiveSubWindow(
             qobject_cast<QMdiSubWindow *>(m_browse->parentWidget()));
-        views::FolderTreeModel &tree = w().treeModel();
-        QModelIndex node = tree.index(0, 0, tree.rootIndex());
-        if (!tree.profile(node)->connected)
-            shelltest::answerNext<views::LogonWizard>(
-                [](views::LogonWizard *wizard) { wizard->button(QWizard::FinishButton)->click(); });
-        w().selectNode(node);
-        w().runner().waitIdle();
-        for (const QString &name : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-            QModelIndex next;
-            for (int r = 0; r < tree.rowCount(node); ++r) {
-                if (tree.index(r, 0, node).data().toString() == name)
-                    next = tree.index(r, 0, node);
-            }
-            if (!next.isValid())
-                return {};
-            node = next;
-            w().selectNode(node);
-            w().runner().waitIdle();
-        }
-        return node;
+        return shelltest::selectPath(w(), path);
     }
     // Selects the file rows named, in the browse window's list.
     void selectFiles(const QStringList &names)
     {
-        QTreeView *view = w().detailsView();
-        view->selectionModel()->clearSelection();
-        for (const QString &name : names) {
-            const int source = w().fileModel().rowOf(name.toStdString());
-            QVERIFY2(source >= 0, qPrintable(name));
-            const QModelIndex at = w().fileProxy().mapFromSource(w().fileModel().index(source, 0));
-            view->selectionModel()->setCurrentIndex(at, QItemSelectionModel::Select |
-                                                            QItemSelectionModel::Rows);
-        }
+        const std::vector<int> rows = shelltest::selectFiles(w(), names);
+        QCOMPARE(rows.size(), std::size_t(names.size()));
         frame().router().update();
     }
     CZemHistoryChildFrame *activeHistory()
@@ -202,7 +159,7 @@ private:
     {
         protocol::ServiceClient c = client();
         const std::string uid = profile().userId;
-        const std::filesystem::path local = m_data->path() / "work.txt";
+        const std::filesystem::path local = m_demo->data.path() / "work.txt";
         for (int i = 0; i < count; ++i) {
             QVERIFY(c.checkOut(uid, path, local.string()).succeeded());
             std::ofstream(local, std::ios::binary) << "version text " << i << "\n";
@@ -213,16 +170,8 @@ private:
 private slots:
     void init()
     {
-        m_data = std::make_unique<servertest::TempDir>();
-        m_server = std::make_unique<servertest::ServerProcess>();
-        QVERIFY(m_server->start(m_data->path(), {"--seed-demo"}));
-        const protocol::ServerProfile p = profile();
-        m_app = std::make_unique<shelltest::StartedApp>([&p](const QString &file) {
-            platform::Registry registry(file.toStdString());
-            config::ProfileStore store(registry);
-            QVERIFY(!platform::failed(store.write(p, false)));
-        });
-        QCOMPARE(m_app->startResult, 0);
+        m_demo = std::make_unique<shelltest::DemoService>();
+        QVERIFY(m_demo->start());
         m_browse = frame().activeBrowseWindow();
         QVERIFY(m_browse);
     }
@@ -232,13 +181,7 @@ private slots:
         QVERIFY(m_temp.isValid());
         qputenv("TMPDIR", m_temp.path().toLocal8Bit());
     }
-    void cleanup()
-    {
-        m_app.reset();
-        m_server->stop();
-        m_server.reset();
-        m_data.reset();
-    }
+    void cleanup() { m_demo.reset(); }
 
     void fileHistoryShowsTheVersionsInServiceOrder()
     {
@@ -484,7 +427,7 @@ private slots:
 
     void columnWidthsAreSavedIntoTheLayoutsOwnEntries()
     {
-        config::Settings &settings = m_app->app->settings();
+        config::Settings &settings = m_demo->app->app->settings();
         config::SettingsValues v = settings.values();
         v.saveColumnSize = 1;
         v.saveColumnOrder = 1;
@@ -570,7 +513,7 @@ private slots:
     void compareWithTheWorkingCopyPutsTheLocalFileFirst()
     {
         select(QStringLiteral("Documents"));
-        const std::string folder = (m_data->path() / "work").string();
+        const std::string folder = (m_demo->data.path() / "work").string();
         QDir().mkpath(QString::fromStdString(folder));
         w().setSelectedWorkFolder(folder);
         {

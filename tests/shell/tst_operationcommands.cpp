@@ -3,9 +3,7 @@
 // delete, check-out-and-open, the drops (add, move files, move folder, another server), and
 // the enable rules of the operation rows.
 
-#include "shelltestsupport.h"
-
-#include "servertestsupport.h"
+#include "demoservice.h"
 #include "shell/commands/commandrouter.h"
 #include "shell/commands/enablerules.h"
 
@@ -72,94 +70,24 @@ class TestOperationCommands : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<servertest::TempDir> m_data;
+    std::unique_ptr<shelltest::DemoService> m_demo;
     std::unique_ptr<servertest::TempDir> m_local;
-    std::unique_ptr<servertest::ServerProcess> m_server;
-    std::unique_ptr<shelltest::StartedApp> m_app;
 
-    protocol::ServerProfile profile() const
-    {
-        protocol::ServerProfile p;
-        p.name = "Demo";
-        p.server = "127.0.0.1";
-        p.url = "/Service.asmx";
-        p.port = static_cast<std::uint16_t>(m_server->port());
-        p.userId = platform::readMachineIdentity().userName;
-        p.timeout = 10;
-        return p;
-    }
-    protocol::ServiceClient client() const
-    {
-        protocol::ServiceClient c;
-        c.fillFromProfile(profile());
-        return c;
-    }
-    CMainFrame &frame() { return m_app->frame(); }
+    protocol::ServerProfile profile() const { return m_demo->profile(); }
+    protocol::ServiceClient client() const { return m_demo->client(); }
+    CMainFrame &frame() { return m_demo->frame(); }
     views::BrowseWindow &w() { return *frame().activeBrowseWindow(); }
-    const views::LanguageModule &module() { return m_app->app->module(); }
+    const views::LanguageModule &module() { return m_demo->module(); }
 
-    QModelIndex select(const QString &path)
-    {
-        views::FolderTreeModel &tree = w().treeModel();
-        QModelIndex node = tree.index(0, 0, tree.rootIndex());
-        if (!tree.profile(node)->connected)
-            shelltest::answerNext<views::LogonWizard>(
-                [](views::LogonWizard *wizard) { wizard->button(QWizard::FinishButton)->click(); });
-        w().selectNode(node);
-        w().runner().waitIdle();
-        for (const QString &name : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-            QModelIndex next;
-            for (int r = 0; r < tree.rowCount(node); ++r) {
-                if (tree.index(r, 0, node).data().toString() == name)
-                    next = tree.index(r, 0, node);
-            }
-            if (!next.isValid())
-                return {};
-            node = next;
-            w().selectNode(node);
-            w().runner().waitIdle();
-        }
-        return node;
-    }
-    // Selects the list rows of these names only; returns their source rows.
+    QModelIndex select(const QString &path) { return shelltest::selectPath(w(), path); }
     std::vector<int> selectFiles(const QStringList &names)
     {
-        QItemSelectionModel *selection = w().detailsView()->selectionModel();
-        selection->clearSelection();
-        std::vector<int> rows;
-        for (const QString &name : names) {
-            const int row = w().fileModel().rowOf(name.toStdString());
-            if (row < 0)
-                continue;
-            rows.push_back(row);
-            selection->select(w().fileProxy().mapFromSource(w().fileModel().index(row, 0)),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-        return rows;
+        return shelltest::selectFiles(w(), names);
     }
     void setWorkFolder(const std::string &serverPath, const fs::path &local)
     {
         QVERIFY(
             client().setWorkFolderPath(profile().userId, serverPath, local.string()).succeeded());
-    }
-    protocol::FileItem serverFile(const std::string &folder, const std::string &name)
-    {
-        std::vector<protocol::FileItem> files;
-        if (!client().getFileList(profile().userId, folder, files).succeeded())
-            return {};
-        for (const protocol::FileItem &f : files)
-            if (f.fileName == name)
-                return f;
-        return {};
-    }
-    std::vector<std::string> serverFolders(const std::string &folder)
-    {
-        std::vector<protocol::FolderItem> folders;
-        (void)client().getFolderList(profile().userId, folder, folders);
-        std::vector<std::string> names;
-        for (const auto &f : folders)
-            names.push_back(f.name);
-        return names;
     }
     QStringList messages()
     {
@@ -186,25 +114,13 @@ private:
 private slots:
     void init()
     {
-        m_data = std::make_unique<servertest::TempDir>();
         m_local = std::make_unique<servertest::TempDir>();
-        m_server = std::make_unique<servertest::ServerProcess>();
-        QVERIFY(m_server->start(m_data->path(), {"--seed-demo"}));
-        const protocol::ServerProfile p = profile();
-        m_app = std::make_unique<shelltest::StartedApp>([&p](const QString &file) {
-            platform::Registry registry(file.toStdString());
-            config::ProfileStore store(registry);
-            QVERIFY(!platform::failed(store.write(p, false)));
-        });
-        QCOMPARE(m_app->startResult, 0);
-        QVERIFY(frame().activeBrowseWindow());
+        m_demo = std::make_unique<shelltest::DemoService>();
+        QVERIFY(m_demo->start());
     }
     void cleanup()
     {
-        m_app.reset();
-        m_server->stop();
-        m_server.reset();
-        m_data.reset();
+        m_demo.reset();
         m_local.reset();
     }
 
@@ -223,7 +139,7 @@ private slots:
         QCOMPARE(readBytes(local), std::string("#!/bin/sh\nset -e\nmake -j2\n"));
         // The row shows its holder without a reload, and the pane and zem.log the line.
         QVERIFY(!w().fileModel().file(rows[0]).checkoutUserId.empty());
-        QVERIFY(!serverFile("Projects\\Tools", "build.sh").checkoutUserId.empty());
+        QVERIFY(!m_demo->file("Projects\\Tools", "build.sh").checkoutUserId.empty());
         QVERIFY(anyMessageHas(QString::fromStdString(local.string())));
         QVERIFY(zemLog().contains(QString::fromStdString(local.string())));
         // Check out is off and check in on for the checked-out row.
@@ -248,7 +164,7 @@ private slots:
         QVERIFY(fs::is_regular_file(local));
         QVERIFY(engine::isReadOnly(local));
         QVERIFY(w().fileModel().file(rows[0]).checkoutUserId.empty());
-        const protocol::FileItem after = serverFile("Projects\\Tools", "build.sh");
+        const protocol::FileItem after = m_demo->file("Projects\\Tools", "build.sh");
         QVERIFY(after.checkoutUserId.empty());
         std::vector<protocol::HistoryItem> history;
         QVERIFY(client()
@@ -282,7 +198,7 @@ private slots:
         QVERIFY(!fs::exists(work / "deploy.py"));
         for (int row : rows)
             QVERIFY(w().fileModel().file(row).checkoutUserId.empty());
-        QVERIFY(serverFile("Projects\\Tools", "deploy.py").checkoutUserId.empty());
+        QVERIFY(m_demo->file("Projects\\Tools", "deploy.py").checkoutUserId.empty());
     }
 
     void getOneFileToAnotherLocalName()
@@ -354,7 +270,7 @@ private slots:
         });
         QVERIFY(frame().router().dispatch(browsecmd::CheckOutFiles));
         QVERIFY(asked);
-        QVERIFY(serverFile("Documents", name).checkoutUserId.empty());
+        QVERIFY(m_demo->file("Documents", name).checkoutUserId.empty());
         QVERIFY(w().fileModel().file(0).checkoutUserId.empty());
     }
 
@@ -383,8 +299,8 @@ private slots:
         w().dropHandler(w(), request);
         QCOMPARE(title, module().text(175));
         QVERIFY(!pathShown);
-        QVERIFY(!serverFile("Documents\\notes", "a.txt").fileName.empty());
-        QVERIFY(!serverFile("Documents\\notes\\inner", "b.txt").fileName.empty());
+        QVERIFY(!m_demo->file("Documents\\notes", "a.txt").fileName.empty());
+        QVERIFY(!m_demo->file("Documents\\notes\\inner", "b.txt").fileName.empty());
         // The local copies stay, read-only (keep was preset).
         QVERIFY(fs::is_regular_file(dropped / "a.txt"));
     }
@@ -401,9 +317,9 @@ private slots:
         files.targetPath = "Documents";
         files.block = QByteArray(list->data(), static_cast<qsizetype>(list->size()));
         w().dropHandler(w(), files);
-        QVERIFY(!serverFile("Documents", "build.sh").fileName.empty());
-        QVERIFY(!serverFile("Documents", "deploy.py").fileName.empty());
-        QVERIFY(serverFile("Projects\\Tools", "build.sh").fileName.empty());
+        QVERIFY(!m_demo->file("Documents", "build.sh").fileName.empty());
+        QVERIFY(!m_demo->file("Documents", "deploy.py").fileName.empty());
+        QVERIFY(m_demo->file("Projects\\Tools", "build.sh").fileName.empty());
 
         // The Tools folder moves under Documents, in the tree too.
         const QModelIndex server = w().treeModel().index(0, 0, w().treeModel().rootIndex());
@@ -414,10 +330,10 @@ private slots:
         folder.targetPath = "Documents";
         folder.block = QByteArray(tree.data(), static_cast<qsizetype>(tree.size()));
         w().dropHandler(w(), folder);
-        const std::vector<std::string> underDocuments = serverFolders("Documents");
+        const std::vector<std::string> underDocuments = m_demo->folderNames("Documents");
         QVERIFY(std::find(underDocuments.begin(), underDocuments.end(), "Tools") !=
                 underDocuments.end());
-        const std::vector<std::string> underProjects = serverFolders("Projects");
+        const std::vector<std::string> underProjects = m_demo->folderNames("Projects");
         QVERIFY(std::find(underProjects.begin(), underProjects.end(), "Tools") ==
                 underProjects.end());
         // The target lists its folders again when the refresh after the first drop is over.
@@ -443,8 +359,8 @@ private slots:
         });
         w().dropHandler(w(), files);
         QCOMPARE(shown, module().text(2014));
-        QVERIFY(!serverFile("Projects\\Tools", "build.sh").fileName.empty());
-        QVERIFY(serverFile("Documents", "build.sh").fileName.empty());
+        QVERIFY(!m_demo->file("Projects\\Tools", "build.sh").fileName.empty());
+        QVERIFY(m_demo->file("Documents", "build.sh").fileName.empty());
     }
 
     void enableRules_data()
