@@ -595,10 +595,14 @@ views::CZemDiffChildFrame *CMainFrame::openDiffWindow(const views::DiffRequest &
             child->close();
         return nullptr;
     }
-    // Most of the area, so each pane starts with half of a useful width.
-    const QSize area = m_mdiArea->viewport()->size();
-    child->setGeometry(area.width() / 20, area.height() / 20, std::max(area.width() * 9 / 10, 400),
-                       std::max(area.height() * 9 / 10, 300));
+    // Most of the area, so each pane starts with half of a useful width; over a maximized
+    // window the new one is maximized as well and keeps that.
+    if (!child->isMaximized()) {
+        const QSize area = m_mdiArea->viewport()->size();
+        child->setGeometry(area.width() / 20, area.height() / 20,
+                           std::max(area.width() * 9 / 10, 400),
+                           std::max(area.height() * 9 / 10, 300));
+    }
     frame->start(request);
     return frame;
 }

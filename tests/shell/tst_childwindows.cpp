@@ -3,6 +3,8 @@
 // Options command works on the servers that window shows.
 
 #include "demoservice.h"
+#include "shell/commands/commandrouter.h"
+#include "shell/commands/enablerules.h"
 
 #include <config/profilestore.h>
 #include <config/registrykeys.h>
@@ -101,6 +103,20 @@ private slots:
         QVERIFY(select(1, QStringLiteral("Projects")).isValid());
         QCOMPARE(first->windowTitle(), QStringLiteral("Demo - Documents"));
         QCOMPARE(second->windowTitle(), QStringLiteral("Second - Projects"));
+    }
+
+    void aChildOpenedOverAMaximizedWindowIsMaximizedWithItsFrame()
+    {
+        QVERIFY(select(0, QStringLiteral("Documents")).isValid());
+        QMdiSubWindow *browse = frame().mdiArea()->activeSubWindow();
+        browse->showMaximized();
+        shelltest::selectFiles(w(), {QStringLiteral("meeting-notes.txt")});
+        QVERIFY(frame().router().dispatch(browsecmd::FileHistory));
+        QMdiSubWindow *history = frame().mdiArea()->activeSubWindow();
+        QVERIFY(history != browse);
+        QVERIFY(history->isMaximized());
+        // Maximized means the whole area, not a maximized state over a small size.
+        QCOMPARE(history->geometry(), frame().mdiArea()->viewport()->rect());
     }
 
     void optionsRemoveTheCredentialsOfTheServersTheBrowseWindowShows()

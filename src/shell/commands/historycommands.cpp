@@ -70,6 +70,10 @@ void openHistory(CommandContext &c, views::BrowseWindow &w, const protocol::Serv
         return;
     if (auto *h = qobject_cast<views::CZemHistoryChildFrame *>(child->widget())) {
         child->setWindowTitle(h->title());
+        // Over a maximized window the area shows the new one maximized too; a size set
+        // here would take its frame away.
+        if (child->isMaximized())
+            return;
         // Wholly inside the area: the area places new children one step further each time.
         const QSize area = c.frame.mdiArea()->viewport()->size();
         const QSize size(std::min(640, area.width()), std::min(320, area.height()));
