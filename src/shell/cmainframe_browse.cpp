@@ -55,7 +55,8 @@ static const std::vector<int> kContextMenus[] = {
      browsecmd::DeleteFiles, 0, browsecmd::SelectAll, browsecmd::InvertSelection, 0,
      browsecmd::FileHistory, browsecmd::CompareFiles, browsecmd::CompareWorkingCopy},
     // 3: the rows of a history window.
-    {browsecmd::Compare, browsecmd::CompareVersions, browsecmd::RollBack, 0, browsecmd::SelectAll,
+    {browsecmd::GetVersion, browsecmd::HistoryGetAndOpen, 0, browsecmd::Compare,
+     browsecmd::CompareVersions, browsecmd::RollBack, 0, browsecmd::SelectAll,
      browsecmd::InvertSelection},
 };
 
@@ -138,7 +139,8 @@ void CMainFrame::installBrowseCommands()
     QMenu *history = new QMenu(module.text(kHistoryMenu), this);
     for (int id : {browsecmd::History, browsecmd::FolderHistory, browsecmd::FileHistory, 0,
                    browsecmd::CompareFiles, browsecmd::Compare, browsecmd::CompareVersions,
-                   browsecmd::CompareWorkingCopy, 0, browsecmd::RollBack}) {
+                   browsecmd::CompareWorkingCopy, 0, browsecmd::GetVersion,
+                   browsecmd::HistoryGetAndOpen, browsecmd::RollBack}) {
         if (id == 0)
             history->addSeparator();
         else

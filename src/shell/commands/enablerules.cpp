@@ -100,6 +100,11 @@ bool isEnabled(int id, const SelectionSnapshot &s)
     case CompareWorkingCopy:
         // Acts on the file rows only, whichever pane had the focus last.
         return s.child == Child::Browse && s.selectedRows == 1;
+    case GetVersion:
+        return s.child == Child::History && s.historySelected == 1;
+    case HistoryGetAndOpen:
+        // With no row selected the command does nothing.
+        return s.child == Child::History && s.historySelected <= 1;
     case RollBack:
         // One focused, selected row that is not the last one: a roll back to the oldest
         // version, or with nothing to roll back to, never reaches the service.

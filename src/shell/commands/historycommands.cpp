@@ -1,6 +1,8 @@
 // History commands: History, Folder history, File history open history windows on what the
 // active browse window selects; Roll back acts on the active history window's focused row and
-// trims every history window of that path on the same browse window.
+// trims every history window of that path on the same browse window; Get a version and Get
+// and open fetch the file of the history window's selected row through the progress dialog of
+// the browse window the history came from, whose message pane takes the job's lines.
 
 #include "shell/commands/commandcontext.h"
 #include "shell/commands/commandrouter.h"
@@ -10,19 +12,26 @@
 #include "shell/cmainframe.h"
 #include "shell/czemapp.h"
 
+#include <config/settings.h>
+
 #include <engine/selection.h>
 #include <views/browse/browsewindow.h>
 #include <views/browse/callrunner.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
+#include <views/dialogs/getdialog.h>
 #include <views/history/czemhistorychildframe.h>
 #include <views/history/historyoptionsdialog.h>
+#include <views/operation/operationlaunch.h>
 
+#include <QDesktopServices>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QUrl>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace shell {
@@ -31,6 +40,7 @@ namespace {
 
 constexpr int kRollBackPrompt = 2009;
 constexpr int kAppTitle = 128;
+constexpr int kGetVersionTitle = 2036;
 
 // The request the next history window is made from (the template's factory takes none).
 std::optional<views::HistoryRequest> g_pending;
@@ -164,6 +174,111 @@ void rollBack(CommandContext &c)
     c.router.update();
 }
 
+// DefaultGetFileFolder without one trailing separator (the root stays "/").
+std::string defaultGetFolder(CommandContext &c)
+{
+    std::string folder = c.app.settings().values().defaultGetFileFolder;
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    return folder;
+}
+
+// The one selected row of the active history window, read again when the command runs (the
+// menu may have been drawn for another selection); -1 when there is not exactly one.
+int singleSelectedRow(const views::CZemHistoryChildFrame &h)
+{
+    const std::vector<int> rows = h.list()->selectedRows();
+    return rows.size() == 1 ? rows.front() : -1;
+}
+
+views::GetOptions oneFileOptions(const std::string &folder, const std::string &fileName)
+{
+    views::GetOptions options;
+    options.localFolder = QString::fromStdString(folder);
+    options.fileName = QString::fromStdString(fileName);
+    options.destination = views::getDestinationText(options.localFolder, options.fileName, true);
+    return options;
+}
+
+// Get a version: the row's version of the row's file to a local file the user names.
+void getVersion(CommandContext &c)
+{
+    views::CZemHistoryChildFrame *h = c.history();
+    if (!h)
+        return;
+    const int row = singleSelectedRow(*h);
+    // The job's lines go to the browse window the history came from; without it there is
+    // nowhere to report them.
+    const QPointer<views::BrowseWindow> origin(h->origin());
+    if (row < 0 || !origin)
+        return;
+    const std::string serverPath = h->rowPath(row);
+    const std::int32_t version = h->model().item(row).version;
+    views::GetOptions options = oneFileOptions(defaultGetFolder(c), h->rowFileName(row));
+    options.title = c.app.module().text(kGetVersionTitle);
+    views::GetDialog dialog(c.app.module(), options, h);
+    if (dialog.exec() != QDialog::Accepted || !origin)
+        return;
+    engine::OperationRequest r;
+    r.kind = engine::OperationKind::GetVersion;
+    r.profile = h->profile();
+    r.serverPath = serverPath;
+    r.localFolder = dialog.options().localFolder.toStdString();
+    r.localPath = dialog.options().fileName.toStdString();
+    r.multipleFiles = false;
+    r.keepWritable = dialog.options().keepWritable;
+    r.version = version;
+    (void)views::runJob(*origin, std::move(r));
+}
+
+// Get and open: the latest version of the row's file, into the local folder of the browse
+// window's selected folder, then opened with the desktop's program for it.
+void getAndOpen(CommandContext &c)
+{
+    views::CZemHistoryChildFrame *h = c.history();
+    if (!h)
+        return;
+    const int row = singleSelectedRow(*h);
+    const QPointer<views::BrowseWindow> origin(h->origin());
+    if (row < 0 || !origin)
+        return;
+    const views::FolderTreeModel::NodeKind kind = origin->treeModel().kind(origin->selectedNode());
+    std::string folder;
+    if (kind == views::FolderTreeModel::NodeKind::Server)
+        folder = defaultGetFolder(c);
+    else if (kind == views::FolderTreeModel::NodeKind::Folder)
+        folder = engine::ownWorkingFolder(origin->selectedChain()).value_or(std::string());
+    else
+        return;
+    if (folder.empty())
+        folder = defaultGetFolder(c);
+    // The file is the one the row names, whatever the tree selects now.
+    const std::string serverPath = h->rowPath(row);
+    const std::size_t cut = serverPath.rfind('\\');
+    const std::string serverFolder =
+        cut == std::string::npos ? std::string() : serverPath.substr(0, cut);
+    protocol::FileItem file;
+    file.fileName = h->rowFileName(row);
+    views::GetDialog dialog(c.app.module(), oneFileOptions(folder, file.fileName), h);
+    if (dialog.exec() != QDialog::Accepted || !origin)
+        return;
+    engine::OperationRequest r;
+    r.kind = engine::OperationKind::GetFiles;
+    r.profile = h->profile();
+    r.serverPath = serverFolder;
+    // No row of the browse window's list: the history row is not one of them.
+    r.files.push_back({std::numeric_limits<std::uint64_t>::max(), file});
+    r.localFolder = dialog.options().localFolder.toStdString();
+    r.localPath = dialog.options().fileName.toStdString();
+    r.multipleFiles = false;
+    r.keepWritable = dialog.options().keepWritable;
+    const std::string written = dialog.options().fileName.toStdString();
+    if (views::runJob(*origin, std::move(r)).cancelled)
+        return;
+    // The file the job wrote, wherever the user sent it.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(written)));
+}
+
 } // namespace
 
 views::CZemHistoryChildFrame *CommandContext::history() const
@@ -187,6 +302,8 @@ void registerHistoryCommands(CommandContext &context)
             folderHistory(context);
     });
     r.add(browsecmd::RollBack, [&context] { rollBack(context); });
+    r.add(browsecmd::GetVersion, [&context] { getVersion(context); });
+    r.add(browsecmd::HistoryGetAndOpen, [&context] { getAndOpen(context); });
 
     context.app.templates().setFactory(ChildKind::History, [&context]() -> QWidget * {
         if (!g_pending)

@@ -145,6 +145,20 @@ QString CZemHistoryChildFrame::title() const
     return m_resources.tr(id).arg(QString::fromStdString(m_path));
 }
 
+std::string CZemHistoryChildFrame::rowPath(int row) const
+{
+    if (layout() == HistoryLayout::File)
+        return m_path;
+    return m_model.item(row).fileName;
+}
+
+std::string CZemHistoryChildFrame::rowFileName(int row) const
+{
+    const std::string path = rowPath(row);
+    const std::size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 void CZemHistoryChildFrame::rolledBack(std::int32_t version, const std::string &path)
 {
     // Byte comparison, as the paths came from the same tree.

@@ -81,6 +81,12 @@ public:
     HistoryModel &model() { return m_model; }
     int rowCount() const { return m_model.rowCount(); }
 
+    // The server path of the file of model row `row`: the window's own path for a file's
+    // history, the row's name (the service names it from the top) for a folder's.
+    std::string rowPath(int row) const;
+    // The name of that file without its folders.
+    std::string rowFileName(int row) const;
+
     // A roll back of `path` to `version` happened: when the path is this window's, the rows
     // below the first row of that version go.
     void rolledBack(std::int32_t version, const std::string &path);
