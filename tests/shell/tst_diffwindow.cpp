@@ -5,6 +5,7 @@
 #include "shelltestsupport.h"
 
 #include "shell/childwindowtemplates.h"
+#include "shell/cmainframe.h"
 #include <views/common/languagemodule.h>
 
 #include <views/common/viewsconstants.h>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QStatusBar>
 
@@ -36,6 +38,7 @@ class TestDiffWindow : public QObject
 private slots:
     void opensThroughTheDiffTemplateWithTheModulesTexts();
     void temporaryFilesGoWhenTheProgramEndsWithTheWindowOpen();
+    void theF8KeyStepsAndSaysWhenNoDifferenceIsLeft();
 };
 
 void TestDiffWindow::opensThroughTheDiffTemplateWithTheModulesTexts()
@@ -93,6 +96,67 @@ void TestDiffWindow::temporaryFilesGoWhenTheProgramEndsWithTheWindowOpen()
     started.reset();
     QVERIFY(!QFile::exists(left));
     QVERIFY(!QFile::exists(right));
+}
+
+// The key as the window system delivers it to the main window (the shortcut map decides who
+// gets it), rather than a call of the command.
+static void pressKey(QWidget &window, Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::keyClick(window.windowHandle(), key, modifiers);
+    QCoreApplication::processEvents();
+}
+
+void TestDiffWindow::theF8KeyStepsAndSaysWhenNoDifferenceIsLeft()
+{
+    shelltest::StartedApp started;
+    QCOMPARE(started.startResult, 0);
+    CMainFrame &main = started.frame();
+    main.show();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QTemporaryDir dir;
+    views::DiffRequest request;
+    // Rows 1 and 3 differ.
+    request.leftPath = writeFile(dir, QStringLiteral("a.txt"), "a\nb\nc\nd\n");
+    request.rightPath = writeFile(dir, QStringLiteral("b.txt"), "a\nB\nc\nD\n");
+    request.title = QStringLiteral("a.txt - b.txt");
+    views::CZemDiffChildFrame *frame = main.openDiffWindow(request);
+    QVERIFY(frame);
+    QSignalSpy finished(frame, &views::CZemDiffChildFrame::comparisonFinished);
+    QVERIFY(finished.wait(10000));
+    QCoreApplication::processEvents();
+
+    // Every box the keys bring up is counted and closed with Return, as a user would.
+    QStringList boxes;
+    QTimer watch;
+    watch.setInterval(10);
+    connect(&watch, &QTimer::timeout, [&boxes] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            QTest::keyClick(box->windowHandle(), Qt::Key_Return);
+        }
+    });
+    watch.start();
+    const QString none = started.app->module().text(views::str::NoMoreDifferences);
+    views::CZemDiffView *left = frame->leftPane();
+    QTRY_VERIFY(left->hasFocus() || frame->rightPane()->hasFocus());
+    pressKey(main, Qt::Key_F8);
+    QCOMPARE(left->differenceCursor(), std::size_t(1));
+    pressKey(main, Qt::Key_F8);
+    QCOMPARE(left->differenceCursor(), std::size_t(3));
+    QVERIFY(boxes.isEmpty());
+    // Past the last difference, and once more after the box was closed.
+    for (int press = 1; press <= 2; ++press) {
+        pressKey(main, Qt::Key_F8);
+        QTRY_COMPARE(boxes.size(), press);
+        QCOMPARE(boxes.last(), none);
+        QCOMPARE(left->differenceCursor(), std::size_t(3));
+    }
+    // Back up with Shift+F8, then past the first one.
+    pressKey(main, Qt::Key_F8, Qt::ShiftModifier);
+    QCOMPARE(left->differenceCursor(), std::size_t(1));
+    pressKey(main, Qt::Key_F8, Qt::ShiftModifier);
+    QTRY_COMPARE(boxes.size(), 3);
 }
 
 QTEST_MAIN(TestDiffWindow)

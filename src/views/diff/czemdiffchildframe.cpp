@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -259,9 +260,18 @@ void CZemDiffChildFrame::updateCommandStates()
 
 void CZemDiffChildFrame::showNoMoreDifferences()
 {
+    // The pane that had the key gets it back: a closing box leaves no window active where
+    // no window manager hands the activation back (X servers without one, the offscreen
+    // platform), and the next F8 would then go nowhere.
+    const QPointer<QWidget> focus = QApplication::focusWidget() ? QApplication::focusWidget()
+                                                                : static_cast<QWidget *>(m_active);
     QMessageBox box(QMessageBox::NoIcon, windowTitle(), m_texts(str::NoMoreDifferences),
                     QMessageBox::Ok, this);
     box.exec();
+    if (!focus || !focus->isVisible())
+        return;
+    focus->window()->activateWindow();
+    focus->setFocus(Qt::OtherFocusReason);
 }
 
 void CZemDiffChildFrame::nextDifference()
