@@ -2,6 +2,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 
 namespace shell {
 
@@ -47,6 +48,11 @@ QMdiSubWindow *ChildWindowTemplates::open(ChildKind kind, QMdiArea &area,
     child->setWindowIcon(area.window()->windowIcon());
     if (!factory)
         child->resize(kDefaultChildSize);
+    // The child's own system menu claims the close keys as well (Ctrl+W and Ctrl+F4 here);
+    // two claims on a key make it do nothing, so the main window's Window menu owns them.
+    if (QMenu *system = child->systemMenu())
+        for (QAction *entry : system->actions())
+            entry->setShortcuts({});
     child->show();
     return child;
 }
