@@ -48,6 +48,7 @@ inline constexpr std::string_view kFilePos = "FilePos";
 inline constexpr std::string_view kTimeStamp = "TimeStamp";
 inline constexpr std::string_view kShowToolbar = "ShowToolbar";
 inline constexpr std::string_view kShowStatusBar = "ShowStatusBar";
+inline constexpr std::string_view kUndoUnchangedCheckIn = "UndoUnchangedCheckIn";
 
 // Profile values, in the order they are written.
 inline constexpr std::string_view kServer = "Server";

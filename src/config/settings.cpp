@@ -150,6 +150,8 @@ void appendField(const SettingsValues &v, SettingField f, std::vector<RegNamedVa
         return dword(keys::kShowToolbar, v.showToolbar);
     case SettingField::ShowStatusBar:
         return dword(keys::kShowStatusBar, v.showStatusBar);
+    case SettingField::UndoUnchangedCheckIn:
+        return dword(keys::kUndoUnchangedCheckIn, v.undoUnchangedCheckIn);
     case SettingField::ColMain:
         return binary(keys::kColMain, toBytes(v.colMain));
     case SettingField::ColMainOrder:
@@ -218,6 +220,9 @@ void copyField(const SettingsValues &from, SettingField f, SettingsValues &to)
     case SettingField::ShowStatusBar:
         to.showStatusBar = from.showStatusBar;
         break;
+    case SettingField::UndoUnchangedCheckIn:
+        to.undoUnchangedCheckIn = from.undoUnchangedCheckIn;
+        break;
     case SettingField::ColMain:
         to.colMain = from.colMain;
         break;
@@ -254,7 +259,7 @@ constexpr SettingField kAllFields[] = {
     SettingField::ColHistory,       SettingField::ColHistoryOrder,
     SettingField::StartUp,          SettingField::FilePos,
     SettingField::TimeStamp,        SettingField::ShowToolbar,
-    SettingField::ShowStatusBar,
+    SettingField::ShowStatusBar,    SettingField::UndoUnchangedCheckIn,
 };
 
 } // namespace
@@ -337,6 +342,7 @@ ResultCode Settings::load()
     text(keys::kTimeStamp, v.timeStamp);
     dword(keys::kShowToolbar, v.showToolbar);
     dword(keys::kShowStatusBar, v.showStatusBar);
+    dword(keys::kUndoUnchangedCheckIn, v.undoUnchangedCheckIn);
     m_values = std::move(v);
     return 0;
 }

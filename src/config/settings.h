@@ -53,6 +53,9 @@ struct SettingsValues
     std::string timeStamp;           // tips file time when filePos was valid; empty when none
     std::uint32_t showToolbar = 1;   // the main window's toolbar is shown
     std::uint32_t showStatusBar = 1; // the main window's status bar is shown
+    // A check-in of a copy unchanged since its check-out: 0 asks whether to undo the check-out
+    // instead, 1 undoes it without asking (the question's "always" answer).
+    std::uint32_t undoUnchangedCheckIn = 0;
 
     // The show command for the main window at start-up: the stored state only when window
     // sizes are restored, else Normal.
@@ -86,6 +89,7 @@ enum class SettingField {
     TimeStamp,
     ShowToolbar,
     ShowStatusBar,
+    UndoUnchangedCheckIn,
 };
 
 class Settings

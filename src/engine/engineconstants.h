@@ -20,6 +20,8 @@ inline constexpr int kTitleMoveFiles = 2038;
 inline constexpr int kStatusCheckingOut = 2029;
 inline constexpr int kStatusWritingLocal = 2042;
 inline constexpr int kStatusMovingFiles = 2056;
+// A check-in compares the local copy with the server's version.
+inline constexpr int kStatusComparing = 2074;
 // The folder move's status text is not a string of the module (code page 932 text).
 inline constexpr std::string_view kMovingFolderText = "移動しています。";
 
@@ -61,5 +63,7 @@ inline constexpr int kFolderListFailed = 2069; // (server folder, reason)
 inline constexpr int kUnsafeName = 2070; // (server folder, name)
 // A local entry of an add could not be read.
 inline constexpr int kAddUnreadable = 2071; // (local path, reason)
+// A check-in undid the check-out of an unchanged local copy instead.
+inline constexpr int kUnchangedUndone = 2073; // (local path)
 
 } // namespace engine::msg

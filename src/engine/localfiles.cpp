@@ -5,6 +5,7 @@
 #include <platform/resultcode.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -201,6 +202,52 @@ bool isReadOnly(const std::filesystem::path &path)
 {
     struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & kWriteBits) == 0;
+}
+
+namespace {
+
+// Reads up to `size` bytes, fewer only at the end of the file; -1 on a read error.
+ssize_t readFull(int fd, char *buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+} // namespace
+
+bool sameContent(const std::filesystem::path &a, const std::filesystem::path &b)
+{
+    const platform::FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
+    const platform::FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fa.valid() || !fb.valid())
+        return false;
+    struct stat sa = {}, sb = {};
+    if (::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0 || !S_ISREG(sa.st_mode) ||
+        !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size)
+        return false;
+    constexpr std::size_t kChunk = 64 * 1024;
+    const auto bufferA = std::make_unique<char[]>(kChunk);
+    const auto bufferB = std::make_unique<char[]>(kChunk);
+    for (;;) {
+        const ssize_t na = readFull(fa.get(), bufferA.get(), kChunk);
+        const ssize_t nb = readFull(fb.get(), bufferB.get(), kChunk);
+        if (na < 0 || nb < 0 || na != nb)
+            return false;
+        if (na == 0)
+            return true;
+        if (std::memcmp(bufferA.get(), bufferB.get(), static_cast<std::size_t>(na)) != 0)
+            return false;
+    }
 }
 
 } // namespace engine

@@ -47,4 +47,7 @@ using platform::makeTempFile;
 // True when `path` exists and carries no write bit at all.
 bool isReadOnly(const std::filesystem::path &path);
 
+// True when both are regular files of the same bytes; false when either cannot be read.
+bool sameContent(const std::filesystem::path &a, const std::filesystem::path &b);
+
 } // namespace engine

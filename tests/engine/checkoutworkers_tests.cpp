@@ -272,6 +272,169 @@ TEST_P(CheckInCancel, CancelAtTheNthFileSendsNothingMore)
 
 INSTANTIATE_TEST_SUITE_P(EveryItem, CheckInCancel, ::testing::Values(1, 2));
 
+// The unchanged-copy rule of a check-in: a.txt is held and untouched, b.txt is held and
+// edited. Which files are compared, asked about, undone or checked in.
+struct UnchangedCase
+{
+    const char *name;
+    engine::UnchangedCopy rule;
+    engine::UnchangedCopy answer;
+    bool deleteLocal;
+    std::vector<std::string> calls;
+    std::vector<std::string> lines; // "a"/"b" stand for the local paths
+    int questions;
+};
+
+class UnchangedCheckIn : public CheckOutFilesTest,
+                         public ::testing::WithParamInterface<UnchangedCase>
+{
+protected:
+    engine::OperationRequest held()
+    {
+        writeLocal("a.txt", "alpha");
+        writeLocal("b.txt", "BETA"); // the server's size, other bytes
+        engine::OperationRequest r = both(OperationKind::CheckInFiles);
+        for (engine::SelectedFile &f : r.files) {
+            service.file("Root\\" + f.record.fileName)->checkoutUserId = enginetest::kUserId;
+            f.record.checkoutUserId = enginetest::kUserId;
+            f.record.fileSize = static_cast<std::int64_t>(
+                service.file("Root\\" + f.record.fileName)->content.size());
+        }
+        return r;
+    }
+    std::string expand(std::string line) const
+    {
+        for (const char *name : {"a", "b"}) {
+            const std::string mark = std::string(" ") + name + "$";
+            if (const std::size_t at = line.find(mark); at != std::string::npos)
+                line.replace(at + 1, 2, local(std::string(name) + ".txt").string());
+        }
+        return line;
+    }
+};
+
+TEST_P(UnchangedCheckIn, UndoesOrChecksInAsTheRuleAndTheOneAnswerSay)
+{
+    const UnchangedCase &c = GetParam();
+    engine::OperationRequest r = held();
+    r.unchangedCopy = c.rule;
+    r.deleteLocal = c.deleteLocal;
+    reporter.answer = c.answer;
+    EXPECT_EQ(run(r), 0);
+    EXPECT_EQ(service.calls(), c.calls);
+    std::vector<std::string> expected;
+    for (const std::string &line : c.lines)
+        expected.push_back(expand(line));
+    EXPECT_EQ(reporter.lines(), expected);
+    EXPECT_EQ(static_cast<int>(reporter.questions.size()), c.questions);
+    if (c.questions > 0) {
+        EXPECT_EQ(reporter.questions.front(), local("a.txt").string());
+    }
+    // Either way the server no longer holds a check-out and no version was added for a.txt.
+    EXPECT_TRUE(service.file("Root\\a.txt")->checkoutUserId.empty());
+    EXPECT_TRUE(service.file("Root\\a.txt")->versions.empty());
+    EXPECT_EQ(service.file("Root\\b.txt")->content, "BETA");
+    for (const char *name : {"a.txt", "b.txt"}) {
+        if (c.deleteLocal) {
+            EXPECT_FALSE(fs::exists(local(name)));
+        } else {
+            EXPECT_TRUE(engine::isReadOnly(local(name)));
+        }
+    }
+    EXPECT_EQ(reporter.changes.size(), 2u);
+    EXPECT_TRUE(leftoverTempFiles().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, UnchangedCheckIn,
+    ::testing::Values(UnchangedCase{"AskedAndUndone",
+                                    engine::UnchangedCopy::Ask,
+                                    engine::UnchangedCopy::UndoCheckOut,
+                                    false,
+                                    {"GetFile Root\\a.txt -1", "CheckoutCancel Root\\a.txt",
+                                     "GetFile Root\\b.txt -1", "Checkin Root\\b.txt"},
+                                    {"S 2073 a$", "S 2054 b$"},
+                                    1},
+                      UnchangedCase{"AskedAndUndoneWithDelete",
+                                    engine::UnchangedCopy::Ask,
+                                    engine::UnchangedCopy::UndoCheckOut,
+                                    true,
+                                    {"GetFile Root\\a.txt -1", "CheckoutCancel Root\\a.txt",
+                                     "GetFile Root\\b.txt -1", "Checkin Root\\b.txt"},
+                                    {"S 2073 a$", "S 2054 b$"},
+                                    1},
+                      UnchangedCase{"AlwaysUndoneWithoutAQuestion",
+                                    engine::UnchangedCopy::UndoCheckOut,
+                                    engine::UnchangedCopy::CheckIn,
+                                    false,
+                                    {"GetFile Root\\a.txt -1", "CheckoutCancel Root\\a.txt",
+                                     "GetFile Root\\b.txt -1", "Checkin Root\\b.txt"},
+                                    {"S 2073 a$", "S 2054 b$"},
+                                    0}),
+    enginetest::caseName);
+
+TEST_F(UnchangedCheckIn, AnsweredCheckInHoldsForTheRestOfTheRun)
+{
+    engine::OperationRequest r = held();
+    writeLocal("b.txt", "beta"); // untouched too
+    r.unchangedCopy = engine::UnchangedCopy::Ask;
+    reporter.answer = engine::UnchangedCopy::CheckIn;
+    EXPECT_EQ(run(r), 0);
+    // One question, one comparison: b.txt is checked in without another download.
+    EXPECT_EQ(reporter.questions.size(), 1u);
+    EXPECT_EQ(service.calls(),
+              (std::vector<std::string>{"GetFile Root\\a.txt -1", "Checkin Root\\a.txt",
+                                        "Checkin Root\\b.txt"}));
+}
+
+TEST_F(UnchangedCheckIn, OnlyCopiesThisUserHoldsAtTheServersSizeAreCompared)
+{
+    engine::OperationRequest r = held();
+    r.files[0].record.checkoutUserId = "U2"; // someone else's check-out
+    writeLocal("b.txt", "beta and more");    // another size: plainly changed
+    r.unchangedCopy = engine::UnchangedCopy::UndoCheckOut;
+    (void)run(r);
+    EXPECT_EQ(service.callsOf("GetFile"), std::vector<std::string>{});
+    EXPECT_EQ(service.callsOf("CheckoutCancel"), std::vector<std::string>{});
+    EXPECT_EQ(service.file("Root\\b.txt")->content, "beta and more");
+}
+
+TEST_F(UnchangedCheckIn, WithoutTheRuleNothingIsCompared)
+{
+    engine::OperationRequest r = held();
+    EXPECT_EQ(run(r), 0);
+    EXPECT_EQ(service.calls(),
+              (std::vector<std::string>{"Checkin Root\\a.txt", "Checkin Root\\b.txt"}));
+    EXPECT_TRUE(reporter.questions.empty());
+}
+
+TEST_F(UnchangedCheckIn, ACancelDuringTheQuestionChecksNothingIn)
+{
+    engine::OperationRequest r = held();
+    r.unchangedCopy = engine::UnchangedCopy::Ask;
+    reporter.answer = engine::UnchangedCopy::UndoCheckOut;
+    engine::Operation op(r, &reporter);
+    reporter.onQuestion = [&] {
+        op.cancel();
+    };
+    EXPECT_EQ(run(op), platform::kCancelled);
+    EXPECT_EQ(service.calls(), std::vector<std::string>{"GetFile Root\\a.txt -1"});
+    EXPECT_EQ(service.file("Root\\a.txt")->checkoutUserId, enginetest::kUserId);
+    EXPECT_FALSE(engine::isReadOnly(local("a.txt")));
+    EXPECT_TRUE(leftoverTempFiles().empty());
+}
+
+TEST_F(UnchangedCheckIn, AFailedUndoIsLoggedAndKeepsTheWritableCopy)
+{
+    engine::OperationRequest r = held();
+    r.unchangedCopy = engine::UnchangedCopy::UndoCheckOut;
+    service.failOperation("CheckoutCancel", 1, FakeService::message("locked"));
+    (void)run(r);
+    EXPECT_EQ(reporter.lines().front(), "F 2049 " + local("a.txt").string() + "|locked");
+    EXPECT_FALSE(engine::isReadOnly(local("a.txt")));
+    EXPECT_EQ(reporter.changes.size(), 1u); // only b.txt's check-in
+}
+
 // Root: f.txt; Root\A (work folder recorded elsewhere): a.txt; Root\A\Deep: d.txt;
 // Root\B: b.txt.
 class FolderWalkRules : public enginetest::EngineTest
@@ -390,6 +553,23 @@ TEST_F(FolderWalkRules, CheckInWalkFindsSubfolderFilesInTheirWorkFolder)
                                  hex(platform::fromWin32(platform::err::FileNotFound)));
     EXPECT_EQ(reporter.count(engine::LogKind::Success), 1);
     EXPECT_EQ(reporter.count(engine::LogKind::Failure), 3);
+}
+
+TEST_F(FolderWalkRules, CheckInWalkUndoesTheCheckOutOfAnUnchangedCopyWhenAnswered)
+{
+    holdAll();
+    writeLocal("f.txt", "f");       // the server's bytes
+    writeLocal("B/b.txt", "new b"); // edited
+    engine::OperationRequest r = walk(OperationKind::CheckInFolder);
+    r.unchangedCopy = engine::UnchangedCopy::Ask;
+    reporter.answer = engine::UnchangedCopy::UndoCheckOut;
+    (void)run(r);
+    EXPECT_EQ(reporter.questions, std::vector<std::string>{local("f.txt").string()});
+    EXPECT_TRUE(service.file("Root\\f.txt")->checkoutUserId.empty());
+    EXPECT_TRUE(service.file("Root\\f.txt")->versions.empty());
+    EXPECT_TRUE(engine::isReadOnly(local("f.txt")));
+    EXPECT_EQ(service.file("Root\\B\\b.txt")->content, "new b");
+    EXPECT_EQ(reporter.lines().front(), "S 2073 " + local("f.txt").string());
 }
 
 } // namespace

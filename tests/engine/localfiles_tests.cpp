@@ -271,4 +271,47 @@ TEST_F(LocalFilesTest, ReadOnlyClearsEveryWriteBitAndNormalRestoresOwnerWrite)
     EXPECT_EQ(engine::setReadOnly(m_dir / "missing", true), platform::err::FileNotFound);
 }
 
+// --- sameContent ----------------------------------------------------------------------
+
+struct SameContentCase
+{
+    const char *name;
+    std::string a;
+    std::string b;
+    bool same;
+};
+
+class SameContent : public LocalFilesTest, public testing::WithParamInterface<SameContentCase>
+{
+};
+
+TEST_P(SameContent, ComparesEveryByte)
+{
+    writeAll(m_dir / "a", GetParam().a);
+    writeAll(m_dir / "b", GetParam().b);
+    EXPECT_EQ(engine::sameContent(m_dir / "a", m_dir / "b"), GetParam().same);
+}
+
+// Beyond one 64 KiB read, so that a difference in a later read counts too.
+const std::string kLong(200000, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SameContent,
+    testing::Values(SameContentCase{"Equal", "alpha\n", "alpha\n", true},
+                    SameContentCase{"BothEmpty", "", "", true},
+                    SameContentCase{"SameSizeOtherBytes", "alpha\n", "alpHa\n", false},
+                    SameContentCase{"OneLonger", "alpha", "alpha\n", false},
+                    SameContentCase{"LongEqual", kLong, kLong, true},
+                    SameContentCase{"LongDifferingAtTheEnd", kLong, kLong.substr(1) + "y", false}),
+    [](const testing::TestParamInfo<SameContentCase> &p) { return std::string(p.param.name); });
+
+TEST_F(LocalFilesTest, SameContentOfAMissingFileOrAFolderIsFalse)
+{
+    writeAll(m_dir / "a", "");
+    fs::create_directory(m_dir / "folder");
+    EXPECT_FALSE(engine::sameContent(m_dir / "a", m_dir / "missing"));
+    EXPECT_FALSE(engine::sameContent(m_dir / "missing", m_dir / "missing"));
+    EXPECT_FALSE(engine::sameContent(m_dir / "folder", m_dir / "folder"));
+}
+
 } // namespace

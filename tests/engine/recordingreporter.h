@@ -5,6 +5,7 @@
 #include <engine/operations/logentry.h>
 #include <engine/operations/progressreporter.h>
 
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -38,6 +39,13 @@ public:
         events.push_back("log " + line(entry));
     }
     void recordChanged(const engine::RecordChange &change) override { changes.push_back(change); }
+    engine::UnchangedCopy unchangedCopy(std::string_view localPath) override
+    {
+        questions.emplace_back(localPath);
+        if (onQuestion)
+            onQuestion();
+        return answer;
+    }
 
     // "F 2043 /tmp/x|reason": kind letter, message number, arguments joined by "|".
     static std::string line(const engine::LogEntry &entry)
@@ -77,6 +85,10 @@ public:
     std::vector<engine::RecordChange> changes;
     std::vector<std::pair<std::int64_t, std::int64_t>> bytesReports;
     std::int64_t steps = 0;
+    // The unchanged-copy questions asked (their local paths), and what they are answered.
+    std::vector<std::string> questions;
+    engine::UnchangedCopy answer = engine::UnchangedCopy::CheckIn;
+    std::function<void()> onQuestion;
 };
 
 } // namespace enginetest

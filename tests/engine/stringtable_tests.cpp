@@ -408,6 +408,8 @@ TEST(ShippedStringTable, HoldsEveryOperationLine)
                          msg::kFolderListFailed,
                          msg::kUnsafeName,
                          msg::kAddUnreadable,
+                         msg::kUnchangedUndone,
+                         msg::kStatusComparing,
                          2032,
                          2033,
                          2034,

@@ -1,13 +1,15 @@
 // The operation commands from the main window, against the reference service with its demo
 // data: get to another local name, check out / edit / check in with a comment, undo with
-// delete, check-out-and-open, the drops (add, move files, move folder, another server), and
-// the enable rules of the operation rows.
+// delete, check-out-and-open, the folder forms of check out, undo and check in, the question
+// a check-in of an unchanged copy asks (and its "always"), the drops (add, move files, move
+// folder, another server), and the enable rules of the operation rows.
 
 #include "demoservice.h"
 #include "shell/commands/commandrouter.h"
 #include "shell/commands/enablerules.h"
 
 #include <config/profilestore.h>
+#include <config/settings.h>
 #include <engine/dragblock.h>
 #include <engine/localfiles.h>
 #include <platform/machineidentity.h>
@@ -28,6 +30,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
@@ -51,6 +54,39 @@ void writeBytes(const fs::path &path, const std::string &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// Strings of the unchanged-copy question: its text and its three answers.
+constexpr int kUnchangedQuestion = 2075;
+constexpr int kAnswerUndo = 2076;
+constexpr int kAnswerCheckIn = 2077;
+constexpr int kAnswerAlways = 2078;
+constexpr int kUnchangedUndoneLine = 2073;
+
+// Watches for the unchanged-copy question and clicks the answer whose text is `answer`,
+// counting the questions in `asked`. The caller deletes the watch when the command is over,
+// so that it never answers a box of a later test.
+QTimer *answerUnchanged(const views::LanguageModule &module, int answer, int *asked)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    const QString question = module.text(kUnchangedQuestion).section(QLatin1Char('%'), 0, 0);
+    const QString text = module.text(answer);
+    QObject::connect(timer, &QTimer::timeout, [question, text, asked] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->text().startsWith(question))
+            return;
+        ++*asked;
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == text) {
+                button->click();
+                return;
+            }
+        }
+        box->reject();
+    });
+    timer->start();
+    return timer;
 }
 
 } // namespace
@@ -102,6 +138,29 @@ private:
             if (line.contains(part))
                 return true;
         return false;
+    }
+    std::vector<protocol::HistoryItem> history(const std::string &path)
+    {
+        std::vector<protocol::HistoryItem> items;
+        if (!client().getHistoryList(profile().userId, path, false, items).succeeded())
+            qWarning("no history of %s", path.c_str());
+        return items;
+    }
+    bool historyHasComment(const std::string &path, const std::string &comment)
+    {
+        for (const protocol::HistoryItem &h : history(path))
+            if (h.comment == comment)
+                return true;
+        return false;
+    }
+    // Answers the next check-in dialog: keep the local copy, with this comment.
+    static void answerCheckIn(const QString &comment)
+    {
+        shelltest::answerNext<views::CheckInDialog>([comment](views::CheckInDialog *dialog) {
+            dialog->findChild<QPlainTextEdit *>(QStringLiteral("c1035"))->setPlainText(comment);
+            dialog->findChild<QRadioButton *>(QStringLiteral("c1039"))->setChecked(true);
+            dialog->accept();
+        });
     }
     QString zemLog()
     {
@@ -175,6 +234,141 @@ private slots:
             commented = commented || h.comment == "Four jobs and unset variables";
         QVERIFY(commented);
         QVERIFY(isEnabled(browsecmd::CheckOutFiles, frame().router().snapshot()));
+    }
+
+    // Check out, undo check-out and check in of a folder through the router from the tree
+    // pane, with the service's state and the local files after each.
+    void folderFormsThroughTheRouter()
+    {
+        const fs::path work = m_local->path() / "tools-folder";
+        setWorkFolder("Projects\\Tools", work);
+        const QModelIndex node = select(QStringLiteral("Projects\\Tools"));
+        QVERIFY(node.isValid());
+        w().treeView()->setFocus();
+        const fs::path build = work / "build.sh";
+        const fs::path deploy = work / "deploy.py";
+
+        QString shownFolder;
+        shelltest::answerNext<views::CheckOutOptionsDialog>(
+            [&](views::CheckOutOptionsDialog *dialog) {
+                shownFolder = dialog->findChild<QLineEdit *>(QStringLiteral("c1040"))->text();
+                dialog->accept();
+            });
+        QVERIFY(frame().router().dispatch(browsecmd::CheckOut));
+        QCOMPARE(shownFolder, QString::fromStdString(work.string()));
+        for (const char *name : {"build.sh", "deploy.py"})
+            QVERIFY2(!m_demo->file("Projects\\Tools", name).checkoutUserId.empty(), name);
+        QCOMPARE(readBytes(build), std::string("#!/bin/sh\nset -e\nmake -j2\n"));
+        QVERIFY(!engine::isReadOnly(build));
+        QVERIFY(!engine::isReadOnly(deploy));
+        QVERIFY(anyMessageHas(QString::fromStdString(deploy.string())));
+        // The node was reloaded: its rows show the holder.
+        w().runner().waitIdle();
+        QTRY_VERIFY(
+            !w().fileModel().file(w().fileModel().rowOf("deploy.py")).checkoutUserId.empty());
+
+        bool subfoldersShown = false;
+        shelltest::answerNext<views::UndoCheckOutDialog>([&](views::UndoCheckOutDialog *dialog) {
+            subfoldersShown =
+                dialog->findChild<QWidget *>(QStringLiteral("c1036"))->isVisibleTo(dialog);
+            dialog->findChild<QRadioButton *>(QStringLiteral("c1039"))->setChecked(true);
+            dialog->accept();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::UndoCheckOutFolder));
+        QVERIFY(subfoldersShown);
+        for (const char *name : {"build.sh", "deploy.py"})
+            QVERIFY2(m_demo->file("Projects\\Tools", name).checkoutUserId.empty(), name);
+        QVERIFY(engine::isReadOnly(build));
+        QVERIFY(engine::isReadOnly(deploy));
+        w().runner().waitIdle();
+        QTRY_VERIFY(
+            w().fileModel().file(w().fileModel().rowOf("deploy.py")).checkoutUserId.empty());
+
+        // Again, then one file edited: the folder's check-in stores it, and the untouched
+        // one has its check-out undone when the question is answered so.
+        shelltest::answerNext<views::CheckOutOptionsDialog>(
+            [](views::CheckOutOptionsDialog *dialog) { dialog->accept(); });
+        QVERIFY(frame().router().dispatch(browsecmd::CheckOutFolder));
+        QVERIFY(!m_demo->file("Projects\\Tools", "deploy.py").checkoutUserId.empty());
+        writeBytes(build, "#!/bin/sh\nset -eu\nmake -j8\n");
+        const std::size_t deployVersions = history("Projects\\Tools\\deploy.py").size();
+        answerCheckIn(QStringLiteral("Eight jobs"));
+        int asked = 0;
+        std::unique_ptr<QTimer> watch(answerUnchanged(module(), kAnswerUndo, &asked));
+        QVERIFY(frame().router().dispatch(browsecmd::CheckIn));
+        watch.reset();
+        QCOMPARE(asked, 1);
+        QVERIFY(historyHasComment("Projects\\Tools\\build.sh", "Eight jobs"));
+        QCOMPARE(history("Projects\\Tools\\deploy.py").size(), deployVersions);
+        for (const char *name : {"build.sh", "deploy.py"})
+            QVERIFY2(m_demo->file("Projects\\Tools", name).checkoutUserId.empty(), name);
+        QVERIFY(engine::isReadOnly(build));
+        QVERIFY(engine::isReadOnly(deploy));
+        QVERIFY(anyMessageHas(
+            module().text(kUnchangedUndoneLine).arg(QString::fromStdString(deploy.string()))));
+    }
+
+    // A check-in of a file left as it was checked out asks once; each answer as it says, and
+    // "always" stored so that the next such check-in undoes without asking.
+    void checkInOfAnUnchangedCopy_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("newVersion");
+        QTest::addColumn<bool>("remembered");
+        QTest::newRow("undo check-out") << kAnswerUndo << false << false;
+        QTest::newRow("check in") << kAnswerCheckIn << true << false;
+        QTest::newRow("always undo") << kAnswerAlways << false << true;
+    }
+    void checkInOfAnUnchangedCopy()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, newVersion);
+        QFETCH(bool, remembered);
+        const fs::path work = m_local->path() / "unchanged";
+        setWorkFolder("Projects\\Tools", work);
+        select(QStringLiteral("Projects\\Tools"));
+        const std::vector<int> rows = selectFiles({QStringLiteral("build.sh")});
+        QVERIFY(frame().router().dispatch(browsecmd::CheckOutFiles));
+        const fs::path local = work / "build.sh";
+        QVERIFY(!engine::isReadOnly(local));
+        const std::size_t versions = history("Projects\\Tools\\build.sh").size();
+
+        answerCheckIn(QStringLiteral("nothing changed"));
+        int asked = 0;
+        std::unique_ptr<QTimer> watch(answerUnchanged(module(), answer, &asked));
+        QVERIFY(frame().router().dispatch(browsecmd::CheckInFiles));
+        watch.reset();
+        QCOMPARE(asked, 1);
+        QCOMPARE(history("Projects\\Tools\\build.sh").size(), versions + (newVersion ? 1 : 0));
+        QVERIFY(m_demo->file("Projects\\Tools", "build.sh").checkoutUserId.empty());
+        QVERIFY(w().fileModel().file(rows[0]).checkoutUserId.empty());
+        QVERIFY(fs::is_regular_file(local));
+        QVERIFY(engine::isReadOnly(local));
+        QCOMPARE(
+            anyMessageHas(
+                module().text(kUnchangedUndoneLine).arg(QString::fromStdString(local.string()))),
+            !newVersion);
+
+        // What the settings file holds, read as the next start reads it.
+        platform::Registry registry(
+            m_demo->app->dir.filePath(QStringLiteral("registry.reg")).toStdString());
+        config::Settings stored(registry);
+        QCOMPARE(stored.load(), platform::ResultCode(0));
+        QCOMPARE(stored.values().undoUnchangedCheckIn, remembered ? 1u : 0u);
+        if (!remembered)
+            return;
+        // Once more: no question, the check-out is undone.
+        selectFiles({QStringLiteral("build.sh")});
+        QVERIFY(frame().router().dispatch(browsecmd::CheckOutFiles));
+        QVERIFY(!m_demo->file("Projects\\Tools", "build.sh").checkoutUserId.empty());
+        answerCheckIn(QStringLiteral("still nothing"));
+        asked = 0;
+        watch.reset(answerUnchanged(module(), kAnswerCheckIn, &asked));
+        QVERIFY(frame().router().dispatch(browsecmd::CheckInFiles));
+        watch.reset();
+        QCOMPARE(asked, 0);
+        QVERIFY(m_demo->file("Projects\\Tools", "build.sh").checkoutUserId.empty());
+        QCOMPARE(history("Projects\\Tools\\build.sh").size(), versions);
     }
 
     void undoCheckOutWithDeleteLocal()

@@ -5,6 +5,7 @@
 
 #include <engine/dragblock.h>
 #include <views/browse/browseconstants.h>
+#include <views/operation/operationlaunch.h>
 
 #include <QHeaderView>
 #include <QLabel>
@@ -571,6 +572,31 @@ private slots:
         open();
         QCOMPARE(w().detailsView()->header()->sectionSize(FileListModel::Size), 123);
         QCOMPARE(w().detailsView()->header()->logicalIndex(0), int(FileListModel::Size));
+    }
+
+    // Without a language module there is no progress form to run a job in: nothing runs,
+    // and a caller that goes on only after a finished job does not go on.
+    void aJobWithoutALanguageModuleIsNotReportedAsDone()
+    {
+        m_window.reset();
+        m_resources.module = nullptr;
+        open();
+        const std::filesystem::path target =
+            std::filesystem::temp_directory_path() / "ravelind-no-module-get";
+        engine::OperationRequest r;
+        r.kind = engine::OperationKind::GetFiles;
+        r.profile = m_service->profile();
+        r.serverPath = "Projects\\Website";
+        r.localFolder = target;
+        r.multipleFiles = true;
+        protocol::FileItem file;
+        file.fileName = "index.html";
+        r.files = {{0, file}};
+        const views::JobOutcome outcome = views::runJob(w(), r);
+        QVERIFY(!outcome.ran);
+        QVERIFY(outcome.cancelled);
+        QVERIFY(platform::failed(outcome.code));
+        QVERIFY(!std::filesystem::exists(target / "index.html"));
     }
 };
 

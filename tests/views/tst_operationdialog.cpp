@@ -16,8 +16,10 @@
 #include <engine/operations/operationrunner.h>
 #include <engine/operations/progressreporter.h>
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -83,6 +85,7 @@ private slots:
     void undoCheckOut_data();
     void undoCheckOut();
     void checkInWithDeleteLocal();
+    void unchangedQuestionClosedChecksIn();
     void cancelDuringLongTransfer();
     void quickRunNeverShows();
 
@@ -329,6 +332,53 @@ void TestOperationDialog::checkInWithDeleteLocal()
     QCOMPARE(checkedIn.images, QList<int>{10});
     QVERIFY(!fs::exists(folder / "build.sh"));
     QVERIFY(fileOf("Projects\\Tools", "build.sh").checkoutUserId.empty());
+}
+
+// The question about an unchanged copy, closed without an answer: the file is checked in as
+// a check-in does without the question, and nothing is to be remembered.
+void TestOperationDialog::unchangedQuestionClosedChecksIn()
+{
+    const fs::path folder = m_local.path() / "unchanged-closed";
+    engine::OperationRequest out = request(OperationKind::CheckOutFiles);
+    out.serverPath = "Projects\\Tools";
+    out.localFolder = folder;
+    out.multipleFiles = true;
+    out.files = {{2, fileOf("Projects\\Tools", "deploy.py")}};
+    const Outcome checkedOut = run(out);
+    QVERIFY(checkedOut.fileChange(0));
+    std::vector<protocol::HistoryItem> before;
+    QVERIFY(
+        m_service.client()
+            .getHistoryList(m_service.profile.userId, "Projects\\Tools\\deploy.py", false, before)
+            .succeeded());
+
+    engine::OperationRequest in = request(OperationKind::CheckInFiles);
+    in.serverPath = "Projects\\Tools";
+    in.localFolder = folder;
+    in.files = {{2, checkedOut.fileChange(0)->record}};
+    in.unchangedCopy = engine::UnchangedCopy::Ask;
+    QString question;
+    bool alwaysChosen = true;
+    const Outcome checkedIn = run(in, [&](views::OperationDialog &dialog) {
+        alwaysChosen = dialog.alwaysUndoUnchanged();
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && question.isEmpty()) {
+            question = box->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    QCOMPARE(checkedIn.result, int(QDialog::Accepted));
+    QCOMPARE(question,
+             m_module->text(2075).arg(QString::fromStdString((folder / "deploy.py").string())));
+    QVERIFY(!alwaysChosen);
+    std::vector<protocol::HistoryItem> after;
+    QVERIFY(
+        m_service.client()
+            .getHistoryList(m_service.profile.userId, "Projects\\Tools\\deploy.py", false, after)
+            .succeeded());
+    QCOMPARE(after.size(), before.size() + 1);
+    QVERIFY(engine::isReadOnly(folder / "deploy.py"));
+    QCOMPARE(checkedIn.images, QList<int>{10});
 }
 
 void TestOperationDialog::cancelDuringLongTransfer()

@@ -1,15 +1,92 @@
 // Check in: selected files (kind 7) and folder walks (kind 8). The service client reads the
 // local file itself; a failed check-in leaves the local file and the check-out as they were.
+// A file this user holds whose local copy is still the server's version may have its
+// check-out undone instead (the request's UnchangedCopy rule).
 
 #include "engine/operations/folderwalk_p.h"
 
 #include "engine/engineconstants.h"
+#include "engine/localfiles.h"
 
 #include <protocol/service.h>
+
+#include <sys/stat.h>
 
 namespace engine {
 
 namespace {
+
+enum class Instead { CheckIn, Undo, Stopped };
+
+// The unchanged-copy rule of one run: the request's choice until the one question has been
+// answered, then the answer.
+class UnchangedRule
+{
+public:
+    explicit UnchangedRule(const OperationRequest &request)
+        : m_choice(request.unchangedCopy)
+    {
+    }
+
+    // Whether `localPath` is checked in or has its check-out undone; Stopped when the run
+    // was cancelled while comparing or asking.
+    Instead decide(WorkerContext &ctx, const std::string &serverPath,
+                   const std::filesystem::path &localPath, const protocol::FileItem &record)
+    {
+        if (m_choice == UnchangedCopy::CheckIn || !heldHere(ctx, record, localPath))
+            return Instead::CheckIn;
+        const Instead compared = sameAsServer(ctx, serverPath, localPath);
+        if (compared != Instead::Undo)
+            return compared;
+        if (m_choice == UnchangedCopy::Ask) {
+            m_choice = ctx.reporter().unchangedCopy(pathText(localPath));
+            if (ctx.isCancelled())
+                return Instead::Stopped;
+        }
+        return m_choice == UnchangedCopy::UndoCheckOut ? Instead::Undo : Instead::CheckIn;
+    }
+
+private:
+    // This user holds the check-out and the local copy has the server's size: only then is a
+    // comparison worth its download.
+    static bool heldHere(WorkerContext &ctx, const protocol::FileItem &record,
+                         const std::filesystem::path &localPath)
+    {
+        if (ctx.userId().empty() || record.checkoutUserId != ctx.userId())
+            return false;
+        struct stat st = {};
+        if (::stat(localPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return false;
+        return record.fileSize < 0 || static_cast<std::int64_t>(st.st_size) == record.fileSize;
+    }
+
+    // Undo when the server's latest version has the local copy's bytes; anything that keeps
+    // the comparison from being made checks the file in, as without the rule.
+    Instead sameAsServer(WorkerContext &ctx, const std::string &serverPath,
+                         const std::filesystem::path &localPath)
+    {
+        if (m_temp.make() != 0)
+            return Instead::CheckIn;
+        if (!ctx.statusText(msg::kStatusComparing)) {
+            m_temp.reset();
+            return Instead::Stopped;
+        }
+        ctx.beginTransfer();
+        const protocol::CallResult r =
+            ctx.service().getFile(ctx.userId(), serverPath, -1, m_temp.path());
+        ctx.endTransfer();
+        Instead out = Instead::CheckIn;
+        if (r.code == platform::kCancelled || ctx.isCancelled())
+            out = Instead::Stopped;
+        else if (r.succeeded() && sameContent(m_temp.path(), localPath))
+            out = Instead::Undo;
+        m_temp.reset();
+        return out;
+    }
+
+    UnchangedCopy m_choice;
+    TempName m_temp;
+};
 
 protocol::CallResult checkInOne(WorkerContext &ctx, const std::string &serverPath,
                                 const std::filesystem::path &localPath)
@@ -29,6 +106,7 @@ platform::ResultCode runCheckInFiles(WorkerContext &ctx)
     if (!ctx.total(static_cast<std::int64_t>(req.files.size())))
         return platform::kCancelled;
 
+    UnchangedRule unchanged(req);
     platform::ResultCode last = 0;
     for (const SelectedFile &file : req.files) {
         if (ctx.cancelledAtItem())
@@ -41,7 +119,25 @@ platform::ResultCode runCheckInFiles(WorkerContext &ctx)
             // Always the working folder and the server's name, also for a single file.
             const std::filesystem::path localPath = req.localFolder / name;
             const std::string local = pathText(localPath);
-            const protocol::CallResult r = checkInOne(ctx, req.serverPath + name, localPath);
+            const std::string serverPath = req.serverPath + name;
+            const Instead instead = unchanged.decide(ctx, serverPath, localPath, file.record);
+            if (instead == Instead::Stopped)
+                return platform::kCancelled;
+            if (instead == Instead::Undo) {
+                const UndoOutcome out =
+                    undoCheckOutOne(ctx, serverPath, localPath, false, msg::kUnchangedUndone);
+                if (out.code == platform::kCancelled)
+                    return platform::kCancelled;
+                if (out.code < 0)
+                    last = out.code;
+                if (out.undone)
+                    ctx.reporter().recordChanged(
+                        FileRecordChanged{file.row, clearedCheckOut(file.record)});
+                if (!ctx.step())
+                    return platform::kCancelled;
+                continue;
+            }
+            const protocol::CallResult r = checkInOne(ctx, serverPath, localPath);
             if (r.code == platform::kCancelled)
                 return platform::kCancelled;
             if (r.code < 0) {
@@ -66,10 +162,22 @@ platform::ResultCode runCheckInFiles(WorkerContext &ctx)
 
 platform::ResultCode runCheckInFolder(WorkerContext &ctx)
 {
+    UnchangedRule unchanged(ctx.request());
     WalkRules rules;
     rules.useWorkFolderPath = true;
     rules.handleFile = [&](const std::string &serverFile, const std::filesystem::path &localFile,
-                           const protocol::FileItem &) -> WalkStep {
+                           const protocol::FileItem &record) -> WalkStep {
+        const Instead instead = unchanged.decide(ctx, serverFile, localFile, record);
+        if (instead == Instead::Stopped)
+            return {platform::kCancelled, true};
+        if (instead == Instead::Undo) {
+            const UndoOutcome out =
+                undoCheckOutOne(ctx, serverFile, localFile, true, msg::kUnchangedUndone);
+            if (out.code == platform::kCancelled)
+                return {platform::kCancelled, true};
+            (void)ctx.step();
+            return {out.code < 0 ? out.code : 0, false};
+        }
         const std::string local = pathText(localFile);
         const protocol::CallResult r = checkInOne(ctx, serverFile, localFile);
         if (r.code == platform::kCancelled)

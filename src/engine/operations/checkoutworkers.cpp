@@ -86,6 +86,33 @@ void releaseLocalCopy(WorkerContext &ctx, const std::filesystem::path &localPath
         (void)setReadOnly(localPath, true);
 }
 
+UndoOutcome undoCheckOutOne(WorkerContext &ctx, const std::string &serverPath,
+                            const std::filesystem::path &localPath, bool inWalk, int doneMessage)
+{
+    const std::string local = pathText(localPath);
+    const protocol::CallResult r = ctx.service().checkoutCancel(ctx.userId(), serverPath);
+    if (r.code == platform::kCancelled)
+        return {platform::kCancelled, false};
+    if (r.code < 0) {
+        if (inWalk)
+            ctx.log(LogKind::Failure, msg::kUndoFailedInWalk,
+                    {LogArgument::ofText(local), LogArgument::ofCode(r.code)}, r.code);
+        else
+            ctx.log(LogKind::Failure, msg::kUndoFailed,
+                    {LogArgument::ofText(local), LogArgument::ofCodeText(r.code)}, r.code);
+        return {r.code, false};
+    }
+    if (!r.errorText.empty()) {
+        ctx.log(LogKind::Failure, msg::kUndoFailed,
+                {LogArgument::ofText(local), LogArgument::ofText(r.errorText)});
+        return {0, false};
+    }
+    // The local copy changes only after the service accepted the cancel.
+    releaseLocalCopy(ctx, localPath);
+    ctx.log(LogKind::Success, doneMessage, {LogArgument::ofText(local)});
+    return {0, true};
+}
+
 protocol::FileItem clearedCheckOut(const protocol::FileItem &record)
 {
     protocol::FileItem out = record;
@@ -158,25 +185,15 @@ platform::ResultCode runUndoCheckOutFiles(WorkerContext &ctx)
             ctx.log(LogKind::Failure, msg::kUnsafeName,
                     {LogArgument::ofText(req.serverPath), LogArgument::ofText(name)});
         } else {
-            const std::filesystem::path localPath = req.localFolder / name;
-            const std::string local = pathText(localPath);
-            const protocol::CallResult r =
-                ctx.service().checkoutCancel(ctx.userId(), req.serverPath + name);
-            if (r.code == platform::kCancelled)
+            const UndoOutcome out = undoCheckOutOne(ctx, req.serverPath + name,
+                                                    req.localFolder / name, false, msg::kUndone);
+            if (out.code == platform::kCancelled)
                 return platform::kCancelled;
-            if (r.code < 0) {
-                last = r.code;
-                ctx.log(LogKind::Failure, msg::kUndoFailed,
-                        {LogArgument::ofText(local), LogArgument::ofCodeText(r.code)}, r.code);
-            } else if (!r.errorText.empty()) {
-                ctx.log(LogKind::Failure, msg::kUndoFailed,
-                        {LogArgument::ofText(local), LogArgument::ofText(r.errorText)});
-            } else {
+            if (out.code < 0)
+                last = out.code;
+            if (out.undone)
                 ctx.reporter().recordChanged(
                     FileRecordChanged{file.row, clearedCheckOut(file.record)});
-                releaseLocalCopy(ctx, localPath);
-                ctx.log(LogKind::Success, msg::kUndone, {LogArgument::ofText(local)});
-            }
         }
         if (!ctx.step())
             return platform::kCancelled;
@@ -216,22 +233,11 @@ platform::ResultCode runUndoCheckOutFolder(WorkerContext &ctx)
     rules.useWorkFolderPath = true;
     rules.handleFile = [&](const std::string &serverFile, const std::filesystem::path &localFile,
                            const protocol::FileItem &) -> WalkStep {
-        const std::string local = pathText(localFile);
-        const protocol::CallResult r = ctx.service().checkoutCancel(ctx.userId(), serverFile);
-        if (r.code == platform::kCancelled)
+        const UndoOutcome out = undoCheckOutOne(ctx, serverFile, localFile, true, msg::kUndone);
+        if (out.code == platform::kCancelled)
             return {platform::kCancelled, true};
-        if (r.code < 0) {
-            ctx.log(LogKind::Failure, msg::kUndoFailedInWalk,
-                    {LogArgument::ofText(local), LogArgument::ofCode(r.code)}, r.code);
-        } else if (!r.errorText.empty()) {
-            ctx.log(LogKind::Failure, msg::kUndoFailed,
-                    {LogArgument::ofText(local), LogArgument::ofText(r.errorText)});
-        } else {
-            releaseLocalCopy(ctx, localFile);
-            ctx.log(LogKind::Success, msg::kUndone, {LogArgument::ofText(local)});
-        }
         (void)ctx.step();
-        return {r.code < 0 ? r.code : 0, false};
+        return {out.code < 0 ? out.code : 0, false};
     };
     return runFolderWalk(ctx, rules);
 }

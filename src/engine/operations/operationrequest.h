@@ -25,6 +25,15 @@ struct SelectedFile
     bool operator==(const SelectedFile &) const = default;
 };
 
+// What a check-in (7, 8) does with a file this user holds whose local copy is still the
+// server's latest version: nothing to store, so the check-out may be undone instead (users
+// check in untouched files by mistake).
+enum class UnchangedCopy : std::uint8_t {
+    CheckIn,      // check it in all the same (no comparison is made)
+    Ask,          // ask the reporter at the first such file; the answer holds for the run
+    UndoCheckOut, // undo its check-out instead
+};
+
 struct OperationRequest
 {
     OperationKind kind = OperationKind::GetFiles;
@@ -60,6 +69,7 @@ struct OperationRequest
     std::string sourcePath;     // folder holding moveNames (9); folder to move (11)
     std::string targetPath;     // destination folder (9, 10, 11)
     std::int32_t version = -1;  // version to fetch (12)
+    UnchangedCopy unchangedCopy = UnchangedCopy::CheckIn; // (7, 8)
 
     bool operator==(const OperationRequest &) const = default;
 };

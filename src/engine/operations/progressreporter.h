@@ -7,6 +7,7 @@
 // same object.
 
 #include "engine/operations/logentry.h"
+#include "engine/operations/operationrequest.h"
 #include "engine/operations/recordchange.h"
 
 #include <protocol/progresssink.h>
@@ -32,6 +33,15 @@ public:
     virtual void log(const LogEntry &entry) = 0;
     // A record the window shows has changed.
     virtual void recordChanged(const RecordChange &change) = 0;
+    // The one question of a check-in that meets a file unchanged since its check-out
+    // (UnchangedCopy::Ask): CheckIn or UndoCheckOut, for this file and every later one of the
+    // run. The only call that waits for an answer; it must return once the run is cancelled
+    // (the answer is then not used). Nobody to ask: check in, as without the question.
+    virtual UnchangedCopy unchangedCopy(std::string_view localPath)
+    {
+        (void)localPath;
+        return UnchangedCopy::CheckIn;
+    }
 };
 
 // A reporter that drops everything, for runs nobody watches.

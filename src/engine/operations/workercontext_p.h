@@ -162,4 +162,16 @@ void releaseLocalCopy(WorkerContext &ctx, const std::filesystem::path &localPath
 // `record` without its check-out fields.
 protocol::FileItem clearedCheckOut(const protocol::FileItem &record);
 
+struct UndoOutcome
+{
+    platform::ResultCode code = 0; // negative: the call failed with it (kCancelled: stop)
+    bool undone = false;           // the service gave the check-out up
+};
+
+// CheckoutCancel of one file; once the service took it the local copy is released and
+// `doneMessage` (local path) logged. Failures are logged as the undo workers log them: a code
+// as its text, or in a folder walk (`inWalk`) as a number; a service message as text.
+UndoOutcome undoCheckOutOne(WorkerContext &ctx, const std::string &serverPath,
+                            const std::filesystem::path &localPath, bool inWalk, int doneMessage);
+
 } // namespace engine

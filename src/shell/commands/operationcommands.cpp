@@ -26,6 +26,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace shell {
 
@@ -46,7 +47,13 @@ struct Selection
     std::string serverPath;
     std::vector<engine::SelectionNode> chain;
     bool folderNode = false;
-    std::vector<int> rows; // source rows of the selected files, in ascending order
+    // The selected rows (source rows, ascending) with their records as the list showed them
+    // then: the list may be reloaded while a dialog is open.
+    std::vector<engine::SelectedFile> files;
+
+    bool noFiles() const { return files.empty(); }
+    bool severalFiles() const { return files.size() > 1; }
+    const std::string &firstName() const { return files.front().record.fileName; }
 };
 
 std::optional<Selection> readSelection(CommandContext &c)
@@ -68,8 +75,10 @@ std::optional<Selection> readSelection(CommandContext &c)
     s.serverPath = *path;
     s.chain = w->selectedChain();
     s.folderNode = kind == FolderTreeModel::NodeKind::Folder;
-    s.rows = w->selectedRows();
-    std::sort(s.rows.begin(), s.rows.end());
+    std::vector<int> rows = w->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    for (int row : rows)
+        s.files.push_back({static_cast<std::uint64_t>(row), w->fileModel().file(row)});
     return s;
 }
 
@@ -130,15 +139,22 @@ std::string joinLocal(const std::string &folder, const std::string &name)
     return folder + "/" + name;
 }
 
-engine::OperationRequest requestFor(const Selection &s, OperationKind kind)
+// A folder job: the selected folder, no rows.
+engine::OperationRequest folderRequest(const Selection &s, OperationKind kind)
 {
     engine::OperationRequest r;
     r.kind = kind;
     r.profile = s.profile;
     r.serverPath = s.serverPath;
-    for (int row : s.rows)
-        r.files.push_back({static_cast<std::uint64_t>(row), s.window->fileModel().file(row)});
-    r.multipleFiles = s.rows.size() > 1;
+    return r;
+}
+
+// A files job: the selected folder and rows.
+engine::OperationRequest requestFor(const Selection &s, OperationKind kind)
+{
+    engine::OperationRequest r = folderRequest(s, kind);
+    r.files = s.files;
+    r.multipleFiles = s.severalFiles();
     return r;
 }
 
@@ -158,9 +174,52 @@ void openFiles(const std::vector<std::string> &paths)
 std::vector<std::string> localPaths(const Selection &s, const std::string &folder)
 {
     std::vector<std::string> paths;
-    for (int row : s.rows)
-        paths.push_back(joinLocal(folder, s.window->fileModel().file(row).fileName));
+    for (const engine::SelectedFile &file : s.files)
+        paths.push_back(joinLocal(folder, file.record.fileName));
     return paths;
+}
+
+// A check-in asks about copies unchanged since their check-out, unless the user answered
+// "always" once.
+void applyUnchangedRule(CommandContext &c, engine::OperationRequest &r)
+{
+    r.unchangedCopy = c.app.settings().values().undoUnchangedCheckIn != 0
+                          ? engine::UnchangedCopy::UndoCheckOut
+                          : engine::UnchangedCopy::Ask;
+}
+
+void rememberAnswer(CommandContext &c, const views::JobOutcome &outcome)
+{
+    if (!outcome.alwaysUndoUnchanged)
+        return;
+    config::SettingsValues v = c.app.settings().values();
+    v.undoUnchangedCheckIn = 1;
+    // Not stored: the question comes again next time, which loses nothing.
+    (void)c.app.settings().write(v, {config::SettingField::UndoUnchangedCheckIn});
+}
+
+// The shape every folder command shares: a folder node, its working folder (the user names
+// one when it has none), the job's options from `ask` (false: the user cancelled), the job,
+// and the node's contents reloaded afterwards.
+using FolderOptions =
+    std::function<bool(const Selection &s, const std::string &folder, engine::OperationRequest &r)>;
+
+void runFolderJob(CommandContext &c, OperationKind kind, const FolderOptions &ask)
+{
+    std::optional<Selection> s = readSelection(c);
+    if (!s || !s->folderNode)
+        return;
+    // Without any working folder the job would look for local copies below the root.
+    const std::optional<std::string> folder = workingFolderOrAsk(c, *s);
+    if (!folder)
+        return;
+    engine::OperationRequest r = folderRequest(*s, kind);
+    r.localFolder = *folder;
+    if (!ask(*s, *folder, r))
+        return;
+    const views::JobOutcome outcome = views::runJob(*s->window, std::move(r));
+    rememberAnswer(c, outcome);
+    refreshNode(*s);
 }
 
 using LocalFiles = std::optional<std::vector<std::string>>;
@@ -169,15 +228,15 @@ using LocalFiles = std::optional<std::vector<std::string>>;
 LocalFiles getFiles(CommandContext &c)
 {
     std::optional<Selection> s = readSelection(c);
-    if (!s || s->rows.empty())
+    if (!s || s->noFiles())
         return std::nullopt;
     std::string folder;
     if (s->folderNode)
         folder = engine::ownWorkingFolder(s->chain).value_or(defaultGetFolder(c));
     else
         folder = defaultGetFolder(c);
-    const bool several = s->rows.size() > 1;
-    const std::string firstName = s->window->fileModel().file(s->rows.front()).fileName;
+    const bool several = s->severalFiles();
+    const std::string firstName = s->firstName();
     views::GetOptions options;
     options.localFolder = QString::fromStdString(folder);
     options.fileName = QString::fromStdString(firstName);
@@ -213,9 +272,7 @@ void getFolder(CommandContext &c)
     views::GetDialog dialog(c.app.module(), options, s->window);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    engine::OperationRequest r = requestFor(*s, OperationKind::GetFolder);
-    r.files.clear();
-    r.multipleFiles = false;
+    engine::OperationRequest r = folderRequest(*s, OperationKind::GetFolder);
     r.localFolder = dialog.options().localFolder.toStdString();
     // A get into no folder at all would write below the file system's root.
     if (r.localFolder.empty())
@@ -232,12 +289,12 @@ LocalFiles checkOutFiles(CommandContext &c)
     if (!s || !s->folderNode)
         return std::nullopt;
     const std::optional<std::string> folder = workingFolderOrAsk(c, *s);
-    if (!folder || s->rows.empty())
+    if (!folder || s->noFiles())
         return std::nullopt;
     engine::OperationRequest r = requestFor(*s, OperationKind::CheckOutFiles);
     r.localFolder = *folder;
     if (!r.multipleFiles)
-        r.localPath = joinLocal(*folder, s->window->fileModel().file(s->rows.front()).fileName);
+        r.localPath = joinLocal(*folder, s->firstName());
     if (views::runJob(*s->window, std::move(r)).cancelled)
         return std::nullopt;
     return localPaths(*s, *folder);
@@ -245,25 +302,17 @@ LocalFiles checkOutFiles(CommandContext &c)
 
 void checkOutFolder(CommandContext &c)
 {
-    std::optional<Selection> s = readSelection(c);
-    if (!s || !s->folderNode)
-        return;
-    const std::optional<std::string> folder = workingFolderOrAsk(c, *s);
-    if (!folder)
-        return;
-    views::CheckOutOptions options;
-    options.folderMode = true;
-    options.localFolderText = QString::fromStdString(*folder);
-    views::CheckOutOptionsDialog dialog(c.app.module(), options, s->window);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    engine::OperationRequest r = requestFor(*s, OperationKind::CheckOutFolder);
-    r.files.clear();
-    r.multipleFiles = false;
-    r.localFolder = *folder;
-    views::applyCheckOut(dialog.options(), r);
-    (void)views::runJob(*s->window, std::move(r));
-    refreshNode(*s);
+    runFolderJob(c, OperationKind::CheckOutFolder,
+                 [&c](const Selection &s, const std::string &folder, engine::OperationRequest &r) {
+                     views::CheckOutOptions options;
+                     options.folderMode = true;
+                     options.localFolderText = QString::fromStdString(folder);
+                     views::CheckOutOptionsDialog dialog(c.app.module(), options, s.window);
+                     if (dialog.exec() != QDialog::Accepted)
+                         return false;
+                     views::applyCheckOut(dialog.options(), r);
+                     return true;
+                 });
 }
 
 void undoCheckOutFiles(CommandContext &c)
@@ -272,7 +321,7 @@ void undoCheckOutFiles(CommandContext &c)
     if (!s || !s->folderNode)
         return;
     const std::optional<std::string> folder = workingFolderOrAsk(c, *s);
-    if (!folder || s->rows.empty())
+    if (!folder || s->noFiles())
         return;
     views::UndoCheckOutDialog dialog(c.app.module(), c.app.settings().values(), {}, s->window);
     if (dialog.exec() != QDialog::Accepted)
@@ -280,39 +329,30 @@ void undoCheckOutFiles(CommandContext &c)
     engine::OperationRequest r = requestFor(*s, OperationKind::UndoCheckOutFiles);
     r.localFolder = *folder;
     if (!r.multipleFiles)
-        r.localPath = joinLocal(*folder, s->window->fileModel().file(s->rows.front()).fileName);
+        r.localPath = joinLocal(*folder, s->firstName());
     views::applyUndoCheckOut(dialog.options(), r);
     (void)views::runJob(*s->window, std::move(r));
 }
 
 void undoCheckOutFolder(CommandContext &c)
 {
-    std::optional<Selection> s = readSelection(c);
-    if (!s || !s->folderNode)
-        return;
-    // Without any working folder the job would look for local copies below the root: the
-    // user names one first.
-    const std::optional<std::string> folder = workingFolderOrAsk(c, *s);
-    if (!folder)
-        return;
-    views::UndoCheckOutOptions options;
-    options.folderMode = true;
-    views::UndoCheckOutDialog dialog(c.app.module(), c.app.settings().values(), options, s->window);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    engine::OperationRequest r = requestFor(*s, OperationKind::UndoCheckOutFolder);
-    r.files.clear();
-    r.multipleFiles = false;
-    r.localFolder = *folder;
-    views::applyUndoCheckOut(dialog.options(), r);
-    (void)views::runJob(*s->window, std::move(r));
-    refreshNode(*s);
+    runFolderJob(c, OperationKind::UndoCheckOutFolder,
+                 [&c](const Selection &s, const std::string &, engine::OperationRequest &r) {
+                     views::UndoCheckOutOptions options;
+                     options.folderMode = true;
+                     views::UndoCheckOutDialog dialog(c.app.module(), c.app.settings().values(),
+                                                      options, s.window);
+                     if (dialog.exec() != QDialog::Accepted)
+                         return false;
+                     views::applyUndoCheckOut(dialog.options(), r);
+                     return true;
+                 });
 }
 
 void checkInFiles(CommandContext &c)
 {
     std::optional<Selection> s = readSelection(c);
-    if (!s || s->rows.empty())
+    if (!s || s->noFiles())
         return;
     std::optional<std::string> folder;
     if (s->folderNode)
@@ -322,43 +362,36 @@ void checkInFiles(CommandContext &c)
     if (!folder || folder->empty())
         return;
     views::CheckInOptions options;
-    options.severalFiles = s->rows.size() > 1;
-    options.localPathText = QString::fromStdString(
-        options.severalFiles
-            ? *folder
-            : joinLocal(*folder, s->window->fileModel().file(s->rows.front()).fileName));
+    options.severalFiles = s->severalFiles();
+    options.localPathText =
+        QString::fromStdString(options.severalFiles ? *folder : joinLocal(*folder, s->firstName()));
     views::CheckInDialog dialog(c.app.module(), c.app.settings().values(), options, s->window);
     if (dialog.exec() != QDialog::Accepted)
         return;
     engine::OperationRequest r = requestFor(*s, OperationKind::CheckInFiles);
     r.localFolder = *folder;
     if (!r.multipleFiles)
-        r.localPath = s->window->fileModel().file(s->rows.front()).fileName;
+        r.localPath = s->firstName();
     views::applyCheckIn(dialog.options(), r);
-    (void)views::runJob(*s->window, std::move(r));
+    applyUnchangedRule(c, r);
+    rememberAnswer(c, views::runJob(*s->window, std::move(r)));
 }
 
 void checkInFolder(CommandContext &c)
 {
-    std::optional<Selection> s = readSelection(c);
-    if (!s || !s->folderNode)
-        return;
-    const std::optional<std::string> folder = workingFolderOrAsk(c, *s);
-    if (!folder)
-        return;
-    views::CheckInOptions options;
-    options.folderMode = true;
-    options.localPathText = QString::fromStdString(*folder);
-    views::CheckInDialog dialog(c.app.module(), c.app.settings().values(), options, s->window);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    engine::OperationRequest r = requestFor(*s, OperationKind::CheckInFolder);
-    r.files.clear();
-    r.multipleFiles = false;
-    r.localFolder = *folder;
-    views::applyCheckIn(dialog.options(), r);
-    (void)views::runJob(*s->window, std::move(r));
-    refreshNode(*s);
+    runFolderJob(c, OperationKind::CheckInFolder,
+                 [&c](const Selection &s, const std::string &folder, engine::OperationRequest &r) {
+                     views::CheckInOptions options;
+                     options.folderMode = true;
+                     options.localPathText = QString::fromStdString(folder);
+                     views::CheckInDialog dialog(c.app.module(), c.app.settings().values(), options,
+                                                 s.window);
+                     if (dialog.exec() != QDialog::Accepted)
+                         return false;
+                     views::applyCheckIn(dialog.options(), r);
+                     applyUnchangedRule(c, r);
+                     return true;
+                 });
 }
 
 bool treePaneActive(CommandContext &c)

@@ -12,13 +12,18 @@
 #include <QFile>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace views {
 
@@ -35,6 +40,11 @@ constexpr int kBytesOfTotal = 2090;     // "%1 of %2"
 constexpr int kBytesDone = 2091;        // "%1"
 constexpr int kSpeedAndTimeLeft = 2092; // "%1, %2/s, %3 left"
 constexpr int kSpeedOnly = 2093;        // "%1, %2/s"
+
+constexpr int kUnchangedQuestion = 2075; // (local path)
+constexpr int kUnchangedUndo = 2076;
+constexpr int kUnchangedCheckIn = 2077;
+constexpr int kUnchangedAlwaysUndo = 2078;
 
 // A progress bar holds an int; totals beyond that are shown in scaled units.
 struct BarScale
@@ -160,6 +170,40 @@ public:
     {
         post([d = m_dialog, change] { d->onRecordChanged(change); });
     }
+    engine::UnchangedCopy unchangedCopy(std::string_view localPath) override
+    {
+        // The one call that waits: the question is asked on the dialog's thread, and the
+        // wait gives up once the run is cancelled (a dialog that goes cancels first), so a
+        // question never outlives its dialog.
+        struct Answer
+        {
+            std::mutex mutex;
+            std::condition_variable ready;
+            bool given = false;
+            engine::UnchangedCopy value = engine::UnchangedCopy::CheckIn;
+        };
+        auto answer = std::make_shared<Answer>();
+        post(
+            [d = m_dialog, answer,
+             path = QString::fromUtf8(localPath.data(), static_cast<qsizetype>(localPath.size()))] {
+                const engine::UnchangedCopy value = d->askUnchanged(path);
+                {
+                    const std::lock_guard lock(answer->mutex);
+                    answer->value = value;
+                    answer->given = true;
+                }
+                answer->ready.notify_all();
+            });
+        std::unique_lock lock(answer->mutex);
+        while (!answer->given) {
+            if (m_cancel && m_cancel->load())
+                return engine::UnchangedCopy::CheckIn;
+            answer->ready.wait_for(lock, std::chrono::milliseconds(50));
+        }
+        return answer->value;
+    }
+
+    void setCancelFlag(const std::atomic<bool> *cancel) { m_cancel = cancel; }
 
 private:
     template<class F> void post(F &&call)
@@ -168,6 +212,7 @@ private:
     }
 
     OperationDialog *m_dialog;
+    const std::atomic<bool> *m_cancel = nullptr;
 };
 
 OperationDialog::OperationDialog(const LanguageModule &module, engine::OperationRequest request,
@@ -219,8 +264,10 @@ int OperationDialog::exec()
 {
     if (m_state != State::Starting)
         return QDialog::result();
-    m_reporter = std::make_unique<DialogReporter>(this);
-    m_operation = std::make_unique<engine::Operation>(m_request, m_reporter.get());
+    auto reporter = std::make_unique<DialogReporter>(this);
+    m_operation = std::make_unique<engine::Operation>(m_request, reporter.get());
+    reporter->setCancelFlag(&m_operation->cancelFlag());
+    m_reporter = std::move(reporter);
     m_state = State::Running;
 
     engine::Operation *operation = m_operation.get();
@@ -369,6 +416,32 @@ void OperationDialog::onRecordChanged(const engine::RecordChange &change)
 {
     if (m_changeSink)
         m_changeSink(change);
+}
+
+engine::UnchangedCopy OperationDialog::askUnchanged(const QString &localPath)
+{
+    // A run being cancelled does not use the answer.
+    if (m_state != State::Running)
+        return engine::UnchangedCopy::CheckIn;
+    // Before the progress window shows, the question stands over the window that started
+    // the job.
+    QWidget *over = isVisible() ? this : parentWidget();
+    QMessageBox box(QMessageBox::Question, windowTitle(),
+                    module().text(kUnchangedQuestion).arg(localPath), QMessageBox::NoButton, over);
+    QAbstractButton *undo = box.addButton(module().text(kUnchangedUndo), QMessageBox::YesRole);
+    QAbstractButton *checkIn = box.addButton(module().text(kUnchangedCheckIn), QMessageBox::NoRole);
+    QAbstractButton *always =
+        box.addButton(module().text(kUnchangedAlwaysUndo), QMessageBox::AcceptRole);
+    box.setDefaultButton(qobject_cast<QPushButton *>(undo));
+    // Closing the question checks in, as a check-in does without it.
+    box.setEscapeButton(checkIn);
+    box.exec();
+    if (box.clickedButton() == always) {
+        m_alwaysUndo = true;
+        return engine::UnchangedCopy::UndoCheckOut;
+    }
+    return box.clickedButton() == undo ? engine::UnchangedCopy::UndoCheckOut
+                                       : engine::UnchangedCopy::CheckIn;
 }
 
 void OperationDialog::emitLine(int image, const QString &text)

@@ -81,6 +81,8 @@ public:
     // True while the user has cancelled and the worker has not yet reached its next check.
     bool isCancelling() const { return m_state == State::Cancelling; }
     const engine::OperationRequest &request() const { return m_request; }
+    // The unchanged-copy question of a check-in was answered "always undo" in this run.
+    bool alwaysUndoUnchanged() const { return m_alwaysUndo; }
 
 public slots:
     // The Cancel button, Escape and the close box: stop the worker at its next check.
@@ -102,6 +104,9 @@ private:
     void onRecordChanged(const engine::RecordChange &change);
     void onWorkerEnded(platform::ResultCode rc);
     void emitLine(int image, const QString &text);
+    // The one question of a check-in that meets an unchanged copy; blocks the worker until
+    // it returns.
+    engine::UnchangedCopy askUnchanged(const QString &localPath);
 
     engine::OperationRequest m_request;
     engine::ServiceFactory m_factory;
@@ -117,6 +122,7 @@ private:
     bool m_workerEnded = false;
     QEventLoop *m_quickWait = nullptr; // the wait before the window shows
     platform::ResultCode m_result = 0;
+    bool m_alwaysUndo = false;
 
     QProgressBar *m_overall;
     QProgressBar *m_item;

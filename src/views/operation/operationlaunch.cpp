@@ -59,8 +59,10 @@ JobOutcome runJob(BrowseWindow &window, engine::OperationRequest request,
     dialog.setLogSink([w](int image, const QString &text) { w->appendMessage(image, text); });
     dialog.setRecordChangeSink(
         [w, server](const engine::RecordChange &change) { applyChange(*w, server, change); });
+    outcome.ran = true;
     outcome.cancelled = dialog.exec() != QDialog::Accepted;
     outcome.code = dialog.resultCode();
+    outcome.alwaysUndoUnchanged = dialog.alwaysUndoUnchanged();
     window.recheckLocalStates();
     return outcome;
 }
