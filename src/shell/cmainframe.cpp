@@ -3,6 +3,7 @@
 #include "shell/aboutdialog.h"
 #include "shell/commands/commandcontext.h"
 #include "shell/commands/commandrouter.h"
+#include "shell/commands/enablerules.h"
 #include "shell/czemapp.h"
 #include "shell/helpviewer.h"
 #include "shell/profilelistdialog.h"
@@ -41,11 +42,24 @@ namespace shell {
 // How long the splash stays when nobody clicks or types.
 static constexpr int kSplashMilliseconds = 750;
 
-// Toolbar 128: command and its image in the strip, 0 = separator. The strip also holds the
-// images of the browse window's commands (1 add server ... 9 delete), which that window adds.
+// Toolbar 128: command and its image in the strip, 0 = separator. The operation buttons are
+// the pane-dependent commands, routed and enabled by the browse commands (their rules look
+// at the active pane). The strip also holds images of other browse window commands (1 add
+// server, 2 log on, 7 history, 8 compare, 9 delete).
 static constexpr std::pair<int, int> kToolbarButtons[] = {
-    {cmd::New, 0},    {0, 0}, {cmd::ServerProfiles, 10}, {cmd::Options, 11},
-    {cmd::Tools, 14}, {0, 0}, {cmd::HelpContents, 12},   {cmd::About, 13},
+    {cmd::New, 0},
+    {0, 0},
+    {browsecmd::Get, 3},
+    {browsecmd::CheckOut, 4},
+    {browsecmd::CheckIn, 5},
+    {browsecmd::UndoCheckOut, 6},
+    {0, 0},
+    {cmd::ServerProfiles, 10},
+    {cmd::Options, 11},
+    {cmd::Tools, 14},
+    {0, 0},
+    {cmd::HelpContents, 12},
+    {cmd::About, 13},
 };
 
 static QString escapeMnemonic(QString text)

@@ -31,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <QUrl>
 
@@ -369,6 +370,43 @@ private slots:
         QCOMPARE(asked, 0);
         QVERIFY(m_demo->file("Projects\\Tools", "build.sh").checkoutUserId.empty());
         QCOMPARE(history("Projects\\Tools\\build.sh").size(), versions);
+    }
+
+    // The operation buttons of the main toolbar: their images, their enable rules by pane and
+    // node, and a click that runs the command.
+    void toolbarOperationButtons()
+    {
+        auto *bar = frame().findChild<QToolBar *>(QStringLiteral("toolbar128"));
+        QVERIFY(bar);
+        const QList<int> ids = {browsecmd::Get, browsecmd::CheckOut, browsecmd::CheckIn,
+                                browsecmd::UndoCheckOut};
+        for (int id : ids) {
+            QAction *a = frame().action(id);
+            QVERIFY2(a && bar->actions().contains(a), qPrintable(QString::number(id)));
+            QVERIFY(!a->icon().isNull());
+            QCOMPARE(a->toolTip(), module().textPart(id, 2));
+        }
+        // The tree pane with the server node: all four off; with a folder: all four on.
+        select(QString());
+        w().treeView()->setFocus();
+        frame().router().update();
+        for (int id : ids)
+            QVERIFY2(!frame().action(id)->isEnabled(), qPrintable(QString::number(id)));
+        select(QStringLiteral("Projects\\Website"));
+        w().treeView()->setFocus();
+        frame().router().update();
+        for (int id : ids)
+            QVERIFY2(frame().action(id)->isEnabled(), qPrintable(QString::number(id)));
+
+        const fs::path target = m_local->path() / "from-toolbar";
+        shelltest::answerNext<views::GetDialog>([&](views::GetDialog *dialog) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("c1040"))
+                ->setText(QString::fromStdString(target.string()));
+            dialog->accept();
+        });
+        frame().action(browsecmd::Get)->trigger();
+        QVERIFY(fs::is_regular_file(target / "index.html"));
+        QVERIFY(engine::isReadOnly(target / "index.html"));
     }
 
     void undoCheckOutWithDeleteLocal()
