@@ -134,4 +134,25 @@ protocol::CallResult ServiceCalls::rollBack(const protocol::ServerProfile &profi
     return make(profile)->rollBack(profile.userId, filePath, version);
 }
 
+protocol::CallResult ServiceCalls::updateFolderComment(const protocol::ServerProfile &profile,
+                                                       const std::string &folderPath,
+                                                       const std::string &comment) const
+{
+    return make(profile)->updateComment(profile.userId, folderPath, 0, comment);
+}
+
+DeletedListing ServiceCalls::deletedList(const protocol::ServerProfile &profile,
+                                         const std::string &folderPath) const
+{
+    DeletedListing listing;
+    listing.result = make(profile)->getDeletedList(profile.userId, folderPath, listing.items);
+    return listing;
+}
+
+protocol::CallResult ServiceCalls::recover(const protocol::ServerProfile &profile,
+                                           const std::string &itemPath) const
+{
+    return make(profile)->repaire(profile.userId, itemPath);
+}
+
 } // namespace engine

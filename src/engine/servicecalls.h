@@ -67,6 +67,12 @@ struct DeleteOutcome
     protocol::CallResult failure; // succeeded() when every path was deleted
 };
 
+struct DeletedListing
+{
+    protocol::CallResult result;
+    std::vector<protocol::DeletedItem> items; // in the order the service sent them
+};
+
 class ServiceCalls
 {
 public:
@@ -96,6 +102,16 @@ public:
                                bool subFolders) const;
     protocol::CallResult rollBack(const protocol::ServerProfile &profile,
                                   const std::string &filePath, std::int32_t version) const;
+    // UpdateComment of a folder (version 0).
+    protocol::CallResult updateFolderComment(const protocol::ServerProfile &profile,
+                                             const std::string &folderPath,
+                                             const std::string &comment) const;
+    // GetDeletedList of one folder path.
+    DeletedListing deletedList(const protocol::ServerProfile &profile,
+                               const std::string &folderPath) const;
+    // Repaire: a deleted item back in its folder.
+    protocol::CallResult recover(const protocol::ServerProfile &profile,
+                                 const std::string &itemPath) const;
 
 private:
     std::unique_ptr<protocol::Service> make(const protocol::ServerProfile &profile) const;

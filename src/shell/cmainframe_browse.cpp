@@ -49,7 +49,7 @@ static const std::vector<int> kContextMenus[] = {
      browsecmd::DeleteServer, 0, browsecmd::ServerProperties},
     {browsecmd::Get, browsecmd::CheckOut, browsecmd::UndoCheckOut, browsecmd::CheckIn, 0,
      browsecmd::NewFolder, browsecmd::RenameFolder, browsecmd::DeleteFolder, 0,
-     browsecmd::SetWorkFolder},
+     browsecmd::SetWorkFolder, browsecmd::FolderProperties},
     {browsecmd::Get, browsecmd::CheckOut, browsecmd::UndoCheckOut, browsecmd::CheckIn,
      browsecmd::CheckOutAndOpen, browsecmd::GetAndOpen, 0, browsecmd::RenameFile,
      browsecmd::DeleteFiles, 0, browsecmd::SelectAll, browsecmd::InvertSelection, 0,
@@ -114,7 +114,8 @@ void CMainFrame::installBrowseCommands()
     QMenu *folders = new QMenu(module.text(views::browsestr::FolderMenu), this);
     for (int id : {browsecmd::NewFolder, browsecmd::RenameFolder, browsecmd::DeleteFolder,
                    browsecmd::SetWorkFolder, 0, browsecmd::GetFolder, browsecmd::CheckOutFolder,
-                   browsecmd::UndoCheckOutFolder, browsecmd::CheckInFolder}) {
+                   browsecmd::UndoCheckOutFolder, browsecmd::CheckInFolder, 0,
+                   browsecmd::FolderProperties}) {
         if (id == 0)
             folders->addSeparator();
         else

@@ -52,6 +52,7 @@ bool isEnabled(int id, const SelectionSnapshot &s)
     case DeleteFolder:
     case RenameFolder:
     case SetWorkFolder:
+    case FolderProperties:
         return s.node == Node::Folder;
     case DeleteFiles:
     case RenameFile:

@@ -22,6 +22,7 @@ inline constexpr int NewFolder = 32773;
 inline constexpr int DeleteFolder = 32774;
 inline constexpr int RenameFolder = 32777;
 inline constexpr int SetWorkFolder = 32776;
+inline constexpr int FolderProperties = 32778;
 inline constexpr int DeleteFiles = 32789;
 inline constexpr int RenameFile = 32790;
 inline constexpr int DeleteKey = 32822;

@@ -10,6 +10,7 @@
 #include <views/browse/browseconstants.h>
 #include <views/browse/browsewindow.h>
 #include <views/browse/deletedialog.h>
+#include <views/browse/foldersheet.h>
 #include <views/browse/newfolderdialog.h>
 #include <views/common/languagemodule.h>
 
@@ -132,6 +133,47 @@ static void setWorkFolder(CommandContext &c)
         w->setSelectedWorkFolder(*chosen);
 }
 
+// The folder properties sheet on the selected folder; its node is listed again afterwards (a
+// recovered item is back in it).
+static void folderProperties(CommandContext &c)
+{
+    BrowseWindow *w = c.browse();
+    if (!w || w->treeModel().kind(w->selectedNode()) != FolderTreeModel::NodeKind::Folder)
+        return;
+    const QPersistentModelIndex node(w->selectedNode());
+    const protocol::FolderItem *folder = w->treeModel().folder(node);
+    const std::optional<std::string> path = w->selectedFolderPath();
+    const protocol::ServerProfile *p = w->selectedServer();
+    if (!folder || !path || !p)
+        return;
+    constexpr int kCaption = 165;
+    views::FolderSheetRequest request;
+    request.folder = *folder;
+    request.profile = *p;
+    request.folderPath = *path;
+    request.caption = c.app.module().text(kCaption);
+    const QPointer<BrowseWindow> guard(w);
+    views::CFolderSheet sheet(
+        c.frame.browseResources(), w->calls(), std::move(request),
+        [guard](int image, const QString &text) {
+            if (guard)
+                guard->appendMessage(image, text);
+        },
+        w);
+    QObject::connect(&sheet, &views::CFolderSheet::commentApplied, &c.frame,
+                     [&c, guard, node](const QString &comment) {
+                         if (!guard || !node.isValid())
+                             return;
+                         if (protocol::FolderItem *f = guard->treeModel().folder(node))
+                             f->comment = comment.toStdString();
+                         if (guard->selectedNode() == node)
+                             c.frame.setCommentPane(comment);
+                     });
+    sheet.exec();
+    if (guard && node.isValid())
+        guard->refresh(node);
+}
+
 void registerFolderCommands(CommandContext &context)
 {
     CommandRouter &r = context.router;
@@ -143,6 +185,7 @@ void registerFolderCommands(CommandContext &context)
             w->startRenameNode();
     });
     r.add(browsecmd::SetWorkFolder, [&context] { setWorkFolder(context); });
+    r.add(browsecmd::FolderProperties, [&context] { folderProperties(context); });
 }
 
 } // namespace shell
