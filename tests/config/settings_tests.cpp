@@ -69,6 +69,7 @@ TEST_F(SettingsTest, NoSettingsKeyGivesEveryDefault)
     EXPECT_EQ(v.startUp, 0u);
     EXPECT_EQ(v.filePos, 0u);
     EXPECT_EQ(v.timeStamp, "");
+    EXPECT_EQ(v.undoUnchangedCheckIn, 0u);
     EXPECT_EQ(v.startShowState(), ShowState::Normal);
     EXPECT_FALSE(m_reg.keyExists(keys::kSettings)) << "loading wrote something";
 }
@@ -271,6 +272,21 @@ TEST_F(SettingsTest, WrittenFieldsReachRegistryAndMemoryAndNothingElseIsWritten)
     SettingsValues expected = v;
     expected.saveUserPass = 0;
     EXPECT_EQ(loaded(), expected);
+}
+
+// The "always" answer of the unchanged-copy question: stored under its own name, read back
+// at the next start.
+TEST_F(SettingsTest, TheUnchangedCheckInAnswerIsStoredAndReadBack)
+{
+    Settings s(m_reg, "/var/tmp");
+    ASSERT_EQ(s.load(), 0);
+    SettingsValues v = s.values();
+    v.undoUnchangedCheckIn = 1;
+    ASSERT_EQ(s.write(v, {SettingField::UndoUnchangedCheckIn}), 0);
+    std::vector<std::string> names;
+    ASSERT_EQ(m_reg.valueNames(keys::kSettings, names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"UndoUnchangedCheckIn"});
+    EXPECT_EQ(loaded().undoUnchangedCheckIn, 1u);
 }
 
 TEST_F(SettingsTest, UpdateWritesOnlyTheChangedFields)

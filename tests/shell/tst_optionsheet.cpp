@@ -10,9 +10,9 @@
 #include <views/common/languagemodule.h>
 #include <views/dialogs/optionsheet.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -161,10 +161,12 @@ private slots:
         control<QCheckBox>(sheet, 1, 1070)->setChecked(before.displayUnitSize == 0);
         control<QLineEdit>(sheet, 2, 1010)->setText(QStringLiteral("/srv/gets"));
         control<QRadioButton>(sheet, 3, 1071)->setChecked(true);
+        control<QCheckBox>(sheet, 3, 1073)->setChecked(true);
         QVERIFY(sheet.apply());
         QCOMPARE(app.settings().values().displayUnitSize, before.displayUnitSize);
         QCOMPARE(app.settings().values().defaultGetFileFolder, before.defaultGetFileFolder);
         QCOMPARE(app.settings().values().deleteLocalFile, before.deleteLocalFile);
+        QCOMPARE(app.settings().values().undoUnchangedCheckIn, before.undoUnchangedCheckIn);
 
         for (int page : {1, 2, 3})
             sheet.pages()->setCurrentIndex(page);
@@ -174,6 +176,27 @@ private slots:
         QCOMPARE(reread.values().displayUnitSize, before.displayUnitSize == 0 ? 1u : 0u);
         QCOMPARE(reread.values().defaultGetFileFolder, "/srv/gets");
         QCOMPARE(reread.values().deleteLocalFile, 1u);
+        QCOMPARE(reread.values().undoUnchangedCheckIn, 1u);
+    }
+
+    // The "always" answer of the check-in's question shows on the local-files page, and
+    // clearing it there brings the question back.
+    void theUnchangedCheckInAnswerCanBeTakenBack()
+    {
+        shelltest::StartedApp started;
+        shell::CZemApp &app = *started.app;
+        SettingsValues v = app.settings().values();
+        v.undoUnchangedCheckIn = 1;
+        QCOMPARE(app.settings().write(v, {config::SettingField::UndoUnchangedCheckIn}), 0);
+        COptionSheet sheet(app.module(), app.settings(), app.profiles(), std::nullopt, {}, nullptr);
+        sheet.pages()->setCurrentIndex(3);
+        auto *box = control<QCheckBox>(sheet, 3, 1073);
+        QVERIFY(box->isChecked());
+        box->setChecked(false);
+        QVERIFY(sheet.apply());
+        config::Settings reread(app.registry());
+        QCOMPARE(reread.load(), 0);
+        QCOMPARE(reread.values().undoUnchangedCheckIn, 0u);
     }
 
     void cancelWritesNothing()

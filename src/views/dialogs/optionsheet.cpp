@@ -101,6 +101,7 @@ COptionSheet::COptionSheet(const LanguageModule &module, config::Settings &setti
     QWidget *localFile = addPage(kLocalFilePage);
     m_deleteLocal = bind<QRadioButton>(localFile, kLocalFilePage, 1071);
     m_keepLocal = bind<QRadioButton>(localFile, kLocalFilePage, 1072);
+    m_undoUnchanged = bind<QCheckBox>(localFile, kLocalFilePage, 1073);
 
     const config::SettingsValues &v = m_settings.values();
     m_saveUserPass->setChecked(v.saveUserPass != 0);
@@ -111,6 +112,8 @@ COptionSheet::COptionSheet(const LanguageModule &module, config::Settings &setti
     m_getFolder->setText(QString::fromStdString(v.defaultGetFileFolder));
     m_logFolder->setText(QString::fromStdString(v.defaultLogFolder));
     (v.deleteLocalFile != 0 ? m_deleteLocal : m_keepLocal)->setChecked(true);
+    // Set by the "always" answer of the check-in's question; cleared here to be asked again.
+    m_undoUnchanged->setChecked(v.undoUnchangedCheckIn != 0);
 
     connect(browseGet, &QPushButton::clicked, this, [this] { browseFolder(m_getFolder); });
     connect(browseLog, &QPushButton::clicked, this, [this] { browseFolder(m_logFolder); });
@@ -167,7 +170,9 @@ bool COptionSheet::apply()
     }
     if (m_shown[LocalFilePage]) {
         v.deleteLocalFile = m_deleteLocal->isChecked() ? 1 : 0;
-        fields.push_back(config::SettingField::DeleteLocalFile);
+        v.undoUnchangedCheckIn = m_undoUnchanged->isChecked() ? 1 : 0;
+        fields.insert(fields.end(), {config::SettingField::DeleteLocalFile,
+                                     config::SettingField::UndoUnchangedCheckIn});
     }
 
     // Stored passwords are about to go: the user may not expect that from a check box.

@@ -71,6 +71,7 @@ private:
     QLineEdit *m_logFolder = nullptr;
     QRadioButton *m_deleteLocal = nullptr;
     QRadioButton *m_keepLocal = nullptr;
+    QCheckBox *m_undoUnchanged = nullptr;
 };
 
 } // namespace views
