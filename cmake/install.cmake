@@ -59,6 +59,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION vcs)
 # The library packages the programs link come from dpkg-shlibdeps, so they are the ones of
 # the system the package was built on.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, xdg-utils, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

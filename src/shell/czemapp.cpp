@@ -15,7 +15,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -31,6 +33,8 @@ CZemApp::~CZemApp()
 {
     // The window goes first: it reads the module and the settings while it closes.
     m_mainFrame.reset();
+    if (m_qtTranslator)
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
 }
 
 // Platforms without a screen have nobody to click a message box away.
@@ -88,6 +92,20 @@ int CZemApp::start()
         }
         fail(QLatin1String(kModuleMissingText));
         return kModuleMissingExitCode;
+    }
+    // Qt's standard buttons speak the module's language when Qt's translation of it is
+    // installed; without it the program still runs, with those buttons in English.
+    const QString language = views::languageOfCodePage(m_module->codePage());
+    if (!language.isEmpty()) {
+        auto translator = std::make_unique<QTranslator>();
+        const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (translator->load(QStringLiteral("qtbase_") + language, dir) &&
+            QCoreApplication::installTranslator(translator.get())) {
+            m_qtTranslator = std::move(translator);
+        } else {
+            std::fprintf(stderr, "ravelind: no qtbase_%s.qm in %s: Qt's buttons stay English\n",
+                         language.toLocal8Bit().constData(), dir.toLocal8Bit().constData());
+        }
     }
     if (location->fellBack) {
         std::fprintf(stderr, "ravelind: %s\n",
@@ -176,11 +194,26 @@ std::filesystem::path CZemApp::tipsFile() const
     return findTipsFile(m_module ? m_module->codePage() : views::kEnglishCodePage, dirs);
 }
 
+QString CZemApp::qtTranslationFile() const
+{
+    return m_qtTranslator ? m_qtTranslator->filePath() : QString();
+}
+
 QString CZemApp::helpFile(QStringList *searched) const
 {
+    // The guide in the module's language, docs/<language>/index.html; the English one,
+    // docs/index.html, where that is not installed.
+    QStringList guides;
+    const QString language =
+        views::languageOfCodePage(m_module ? m_module->codePage() : views::kEnglishCodePage);
+    if (!language.isEmpty())
+        guides.append(QStringLiteral("docs/%1/index.html").arg(language));
+    guides.append(QStringLiteral("docs/index.html"));
     QStringList candidates;
-    for (const QString &dir : m_moduleDirs)
-        candidates.append(QDir(dir).absoluteFilePath(QStringLiteral("docs/index.html")));
+    for (const QString &guide : std::as_const(guides)) {
+        for (const QString &dir : m_moduleDirs)
+            candidates.append(QDir(dir).absoluteFilePath(guide));
+    }
     if (searched)
         *searched = candidates;
     for (const QString &candidate : std::as_const(candidates)) {

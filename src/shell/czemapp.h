@@ -16,6 +16,8 @@
 #include <memory>
 #include <vector>
 
+class QTranslator;
+
 namespace platform {
 class Registry;
 }
@@ -68,12 +70,16 @@ public:
     const platform::MachineIdentity &identity() const { return m_identity; }
     ChildWindowTemplates &templates() { return m_templates; }
     CMainFrame *mainFrame() { return m_mainFrame.get(); }
-    // The user guide's start page, docs/index.html in the first folder where a language
-    // module is looked for that has it; empty when it is not installed. `searched` lists the
-    // places looked at.
+    // The user guide's start page in the module's language (docs/ja/index.html for 932), else
+    // the English docs/index.html, in the first folder where a language module is looked for
+    // that has it; empty when no guide is installed. `searched` lists the places looked at.
     QString helpFile(QStringList *searched = nullptr) const;
     // The tips file of the module's code page: beside the module, else in the current folder.
     std::filesystem::path tipsFile() const;
+    // Qt's own texts (standard buttons of message boxes, button boxes and wizards) in the
+    // module's language; empty when the module is English or Qt has no translation for it
+    // installed, and then those buttons stay English. The file loaded otherwise.
+    QString qtTranslationFile() const;
     // Shows the tip of the day at start-up (by default the main frame's tips dialog).
     // Unset, no tip is shown.
     std::function<void(CMainFrame &)> tipOfTheDay;
@@ -84,6 +90,7 @@ private:
     StartOptions m_options;
     QStringList m_moduleDirs;
     std::unique_ptr<views::LanguageModule> m_module;
+    std::unique_ptr<QTranslator> m_qtTranslator;
     std::unique_ptr<platform::Registry> m_registry;
     std::unique_ptr<config::Settings> m_settings;
     std::unique_ptr<config::ProfileStore> m_profiles;

@@ -37,7 +37,8 @@ for program in "${programs[@]}"; do
 done
 for file in share/ravelind/Zem437.rcc share/ravelind/tips437.txt share/ravelind/docs/index.html \
             share/ravelind/Zem932.rcc share/ravelind/tips932.txt share/ravelind/strings932.txt \
-            share/ravelind/docs/images/browse.png \
+            share/ravelind/docs/images/browse.png share/ravelind/docs/ja/index.html \
+            share/ravelind/docs/ja/images/browse.png share/ravelind/docs/ja/images/options.png \
             share/applications/ravelind.desktop share/metainfo/ravelind.metainfo.xml \
             share/icons/hicolor/48x48/apps/ravelind.png share/icons/hicolor/256x256/apps/ravelind.png; do
     [ -s "$usr/$file" ] || fail "$file is missing"

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -65,6 +66,8 @@ private slots:
     void damagedSettingsFileIsSetAsideAndDefaultsApply();
     void unreadableSettingsStopStartUp();
     void userGuideFoundBesideTheModule();
+    void userGuideFollowsTheModule_data();
+    void userGuideFollowsTheModule();
     void helpOpensTheGuideInTheBrowserElseInItsOwnViewer_data();
     void helpOpensTheGuideInTheBrowserElseInItsOwnViewer();
 };
@@ -377,6 +380,63 @@ void TestMainFrame::userGuideFoundBesideTheModule()
     QFile file(guide);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("<title>Ravelind User Guide</title>"));
+}
+
+void TestMainFrame::userGuideFollowsTheModule_data()
+{
+    QTest::addColumn<QByteArray>("codePage");
+    QTest::addColumn<bool>("japaneseGuideInstalled");
+    QTest::addColumn<QString>("guide");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English module") << QByteArray("437") << true << "docs/index.html"
+                                    << "en";
+    QTest::newRow("Japanese module") << QByteArray("932") << true << "docs/ja/index.html"
+                                     << "ja";
+    QTest::newRow("Japanese module, only the English guide installed")
+        << QByteArray("932") << false << "docs/index.html"
+        << "en";
+}
+
+// The module and both guides as the build lays them out, copied to a folder of the test's
+// own so that the Japanese guide can be left out.
+void TestMainFrame::userGuideFollowsTheModule()
+{
+    QFETCH(QByteArray, codePage);
+    QFETCH(bool, japaneseGuideInstalled);
+    QFETCH(QString, guide);
+    QFETCH(QString, language);
+    QTemporaryDir dir;
+    const QDir built(shelltest::moduleDir());
+    QStringList files = {QStringLiteral("Zem437.rcc"), QStringLiteral("Zem932.rcc"),
+                         QStringLiteral("docs/index.html")};
+    if (japaneseGuideInstalled)
+        files.append(QStringLiteral("docs/ja/index.html"));
+    for (const QString &file : std::as_const(files)) {
+        QVERIFY(QDir(dir.path()).mkpath(QFileInfo(dir.filePath(file)).path()));
+        QVERIFY2(QFile::copy(built.filePath(file), dir.filePath(file)), qPrintable(file));
+    }
+    shell::StartOptions options;
+    options.moduleDirs = {dir.path()};
+    options.registryFile = dir.filePath(QStringLiteral("registry.reg")).toStdString();
+    options.splash = false;
+    qputenv("RAVELIND_CODEPAGE", codePage);
+    CZemApp app(std::move(options));
+    const int started = app.start();
+    qputenv("RAVELIND_CODEPAGE", "437");
+    QCOMPARE(started, 0);
+    QCOMPARE(app.helpFile(), dir.filePath(guide));
+    QFile file(app.helpFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("<html lang=\"" + language.toLatin1() + "\">"));
+
+    // Help opens that guide.
+    QList<QUrl> asked;
+    app.mainFrame()->openExternally = [&](const QUrl &url) {
+        asked.append(url);
+        return true;
+    };
+    app.mainFrame()->action(cmd::HelpContents)->trigger();
+    QCOMPARE(asked, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(guide))});
 }
 
 void TestMainFrame::helpOpensTheGuideInTheBrowserElseInItsOwnViewer_data()

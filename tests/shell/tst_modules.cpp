@@ -17,12 +17,16 @@
 #include <views/common/languagemodule.h>
 #include <views/dialogs/optionsheet.h>
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QWizard>
 #include <QXmlStreamReader>
 
 #include <map>
@@ -242,6 +246,43 @@ private slots:
                                   nullptr);
         QVERIFY(sheet.missingControls().isEmpty());
         QCOMPARE(sheet.windowTitle(), QStringLiteral("オプション"));
+    }
+
+    // scripts/deps installs Qt's translations, so their absence is a fault of the machine
+    // here, not a case to pass over.
+    void qtStandardButtonsFollowTheModule()
+    {
+        const auto texts = [] {
+            QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                 QDialogButtonBox::Yes | QDialogButtonBox::No);
+            QMessageBox message(QMessageBox::Question, QString(), QString(),
+                                QMessageBox::Yes | QMessageBox::No);
+            QWizard wizard;
+            return QStringList{
+                box.button(QDialogButtonBox::Cancel)->text(),
+                box.button(QDialogButtonBox::Yes)->text(), message.button(QMessageBox::No)->text(),
+                wizard.buttonText(QWizard::NextButton), wizard.buttonText(QWizard::FinishButton)};
+        };
+        {
+            qputenv("RAVELIND_CODEPAGE", "932");
+            shelltest::StartedApp started;
+            qputenv("RAVELIND_CODEPAGE", "437");
+            QCOMPARE(started.startResult, 0);
+            QVERIFY2(started.app->qtTranslationFile().endsWith(QStringLiteral("qtbase_ja.qm")),
+                     "Qt's Japanese translation (qt6-translations-l10n) is not installed");
+            QCOMPARE(texts(),
+                     (QStringList{QStringLiteral("キャンセル"), QStringLiteral("はい(&Y)"),
+                                  QStringLiteral("いいえ(&N)"), QStringLiteral("次へ(&N) >"),
+                                  QStringLiteral("完了(&F)")}));
+        }
+        // The English module loads no translation, and the Japanese one is gone with its
+        // application.
+        shelltest::StartedApp english;
+        QCOMPARE(english.startResult, 0);
+        QVERIFY(english.app->qtTranslationFile().isEmpty());
+        QCOMPARE(texts(), (QStringList{QStringLiteral("Cancel"), QStringLiteral("&Yes"),
+                                       QStringLiteral("&No"), QStringLiteral("&Next >"),
+                                       QStringLiteral("&Finish")}));
     }
 };
 

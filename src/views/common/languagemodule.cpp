@@ -22,6 +22,22 @@ int codePageForLocale(const QString &localeName)
     return engine::codePageForLocale(localeName.toStdString());
 }
 
+QString languageOfCodePage(int codePage)
+{
+    switch (codePage) {
+    case 932:
+        return QStringLiteral("ja");
+    case 936:
+        return QStringLiteral("zh_CN");
+    case 949:
+        return QStringLiteral("ko");
+    case 950:
+        return QStringLiteral("zh_TW");
+    default:
+        return {};
+    }
+}
+
 int currentCodePage()
 {
     return engine::currentCodePage();

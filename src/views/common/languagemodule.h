@@ -30,6 +30,11 @@ inline constexpr int kEnglishCodePage = 437;
 // zh_TW, other Chinese as zh_CN.
 int codePageForLocale(const QString &localeName);
 
+// The language of a module's code page as Qt names translations and as the user guide names
+// its folders: "ja" for 932, "zh_CN" 936, "ko" 949, "zh_TW" 950; empty for English and any
+// other number.
+QString languageOfCodePage(int codePage);
+
 // RAVELIND_CODEPAGE when it holds a positive number, else the code page of the user's locale
 // (LC_ALL, LC_MESSAGES, LANG, as the C library orders them).
 int currentCodePage();

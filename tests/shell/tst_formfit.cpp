@@ -1,0 +1,96 @@
+// Every form of every language module shown at the size it opens with: each label, button
+// and group title has the room its text needs, so a translation with longer words (or a
+// form given a fixed size) does not cut a text off. With RAVELIND_FORM_SHOTS set to a folder,
+// a picture of each form is written there to be looked at.
+
+#include "shelltestsupport.h"
+
+#include <views/common/formdialog.h>
+#include <views/common/languagemodule.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+
+using namespace shell;
+
+namespace {
+
+// The first control of `form` whose text does not fit, as "c1012: <text>"; empty when all do.
+QString clippedText(QWidget *form)
+{
+    for (QLabel *label : form->findChildren<QLabel *>()) {
+        if (!label->isVisibleTo(form) || label->text().isEmpty())
+            continue;
+        const QSize hint = label->sizeHint();
+        const bool fits = label->wordWrap()
+                              ? label->height() >= label->heightForWidth(label->width())
+                              : label->width() >= hint.width() && label->height() >= hint.height();
+        if (!fits)
+            return label->objectName() + QStringLiteral(": ") + label->text();
+    }
+    for (QAbstractButton *button : form->findChildren<QAbstractButton *>()) {
+        if (!button->isVisibleTo(form) || button->text().isEmpty())
+            continue;
+        if (button->width() < button->sizeHint().width())
+            return button->objectName() + QStringLiteral(": ") + button->text();
+    }
+    for (QGroupBox *group : form->findChildren<QGroupBox *>()) {
+        if (!group->isVisibleTo(form) || group->title().isEmpty())
+            continue;
+        const int needed = group->fontMetrics().horizontalAdvance(group->title());
+        if (group->width() < needed)
+            return group->objectName() + QStringLiteral(": ") + group->title();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestFormFit : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyTextFitsItsControl_data()
+    {
+        QTest::addColumn<QByteArray>("codePage");
+        QTest::addColumn<int>("form");
+        for (const char *codePage : {"437", "932"}) {
+            qputenv("RAVELIND_CODEPAGE", codePage);
+            shelltest::StartedApp started;
+            qputenv("RAVELIND_CODEPAGE", "437");
+            QCOMPARE(started.startResult, 0);
+            for (int id : started.app->module().formIds())
+                QTest::addRow("%s form %d", codePage, id) << QByteArray(codePage) << id;
+        }
+    }
+
+    void everyTextFitsItsControl()
+    {
+        QFETCH(QByteArray, codePage);
+        QFETCH(int, form);
+        qputenv("RAVELIND_CODEPAGE", codePage);
+        shelltest::StartedApp started;
+        qputenv("RAVELIND_CODEPAGE", "437");
+        QCOMPARE(started.startResult, 0);
+        // The dialog opens at the size its layout asks for, as every dialog of the program does.
+        const auto widget =
+            std::make_unique<views::FormDialog>(started.app->module(), form, nullptr);
+        QVERIFY2(widget->loadError().isEmpty(), qPrintable(widget->loadError()));
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
+        const QString clipped = clippedText(widget.get());
+        const QByteArray shots = qgetenv("RAVELIND_FORM_SHOTS");
+        if (!shots.isEmpty()) {
+            QDir().mkpath(QString::fromLocal8Bit(shots));
+            widget->grab().save(QStringLiteral("%1/%2-%3.png")
+                                    .arg(QString::fromLocal8Bit(shots),
+                                         QString::fromLatin1(codePage), QString::number(form)));
+        }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped));
+    }
+};
+
+QTEST_MAIN(TestFormFit)
+#include "tst_formfit.moc"
