@@ -1,7 +1,8 @@
 // Every form of every language module shown at the size it opens with: each label, button
 // and group title has the room its text needs, so a translation with longer words (or a
-// form given a fixed size) does not cut a text off. With RAVELIND_FORM_SHOTS set to a folder,
-// a picture of each form is written there to be looked at.
+// form given a fixed size) does not cut a text off; and no two controls of a form share an
+// Alt key, with which the key only moves between them instead of acting. With RAVELIND_FORM_SHOTS
+// set to a folder, a picture of each form is written there to be looked at.
 
 #include "shelltestsupport.h"
 
@@ -12,6 +13,10 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QWizard>
+
+#include <map>
 
 using namespace shell;
 
@@ -42,6 +47,36 @@ QString clippedText(QWidget *form)
         const int needed = group->fontMetrics().horizontalAdvance(group->title());
         if (group->width() < needed)
             return group->objectName() + QStringLiteral(": ") + group->title();
+    }
+    return {};
+}
+
+// The Alt keys of a form's labels and buttons, each with the control it belongs to; a key
+// given twice is returned as "&W: c1001, c1002".
+// `reserved` names keys that other buttons of the same window take.
+QString clashingMnemonic(QWidget *form, const QStringList &reserved)
+{
+    std::map<QChar, QStringList> owners;
+    const auto note = [&](const QString &owner, const QString &text) {
+        const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+        if (at >= 0)
+            owners[text.at(at + 1).toUpper()].append(owner);
+    };
+    for (QLabel *label : form->findChildren<QLabel *>()) {
+        if (label->buddy())
+            note(label->objectName(), label->text());
+    }
+    for (QAbstractButton *button : form->findChildren<QAbstractButton *>())
+        note(button->objectName(), button->text());
+    for (const QString &text : reserved)
+        note(text, text);
+    for (QGroupBox *group : form->findChildren<QGroupBox *>()) {
+        if (group->isCheckable())
+            note(group->objectName(), group->title());
+    }
+    for (const auto &[key, controls] : owners) {
+        if (controls.size() > 1)
+            return QStringLiteral("&%1: %2").arg(key, controls.join(QStringLiteral(", ")));
     }
     return {};
 }
@@ -89,6 +124,17 @@ private slots:
                                          QString::fromLatin1(codePage), QString::number(form)));
         }
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped));
+        // The server pages also sit in the add-server and logon wizards, beside the
+        // wizard's own buttons.
+        QStringList reserved;
+        if (form == 108 || form == 111 || form == 140) {
+            QWizard wizard;
+            for (QWizard::WizardButton button :
+                 {QWizard::BackButton, QWizard::NextButton, QWizard::FinishButton})
+                reserved.append(wizard.buttonText(button));
+        }
+        const QString clash = clashingMnemonic(widget.get(), reserved);
+        QVERIFY2(clash.isEmpty(), qPrintable(clash));
     }
 };
 
