@@ -14,10 +14,12 @@
 #include <views/browse/browsewindow.h>
 #include <views/common/languagemodule.h>
 #include <views/dialogs/optionsheet.h>
+#include <views/dialogs/serversheet.h>
 #include <views/dialogs/serverwizards.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -103,6 +105,49 @@ private slots:
         QVERIFY(select(1, QStringLiteral("Projects")).isValid());
         QCOMPARE(first->windowTitle(), QStringLiteral("Demo - Documents"));
         QCOMPARE(second->windowTitle(), QStringLiteral("Second - Projects"));
+    }
+
+    void browseTitleFollowsARenameOfItsServer_data()
+    {
+        QTest::addColumn<bool>("inProperties");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("label edit, server selected") << false << ""
+                                                     << "Renamed";
+        QTest::newRow("label edit, folder below selected") << false << "Projects\\Website"
+                                                           << "Renamed - Projects\\Website";
+        QTest::newRow("server properties, server selected") << true << ""
+                                                            << "Renamed";
+        QTest::newRow("server properties, folder below selected") << true << "Projects"
+                                                                  << "Renamed - Projects";
+    }
+    // The label edit renames the server while a folder below it may be selected; the
+    // properties open on the selected server, and the folder is selected afterwards.
+    void browseTitleFollowsARenameOfItsServer()
+    {
+        QFETCH(bool, inProperties);
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QVERIFY(select(0, inProperties ? QString() : path).isValid());
+        const QPersistentModelIndex server =
+            w().treeModel().index(0, 0, w().treeModel().rootIndex());
+        if (inProperties) {
+            shelltest::answerNext<views::ServerSheet>([](views::ServerSheet *sheet) {
+                auto *name = sheet->findChild<QLineEdit *>(QStringLiteral("c1012"));
+                QVERIFY(name);
+                name->setText(QStringLiteral("Renamed"));
+                sheet->accept();
+            });
+            QVERIFY(frame().router().dispatch(browsecmd::ServerProperties));
+        } else {
+            QVERIFY(w().serverRenameHandler);
+            w().serverRenameHandler(w(), server, QStringLiteral("Renamed"));
+        }
+        QCOMPARE(server.data().toString(), QStringLiteral("Renamed"));
+        if (inProperties && !path.isEmpty())
+            QVERIFY(select(0, path).isValid());
+        QCOMPARE(title(), expected);
+        QCOMPARE(stored("Renamed", config::keys::kServer), "127.0.0.1");
     }
 
     void aChildOpenedOverAMaximizedWindowIsMaximizedWithItsFrame()

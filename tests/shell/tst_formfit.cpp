@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRegularExpression>
 #include <QWizard>
 
@@ -81,12 +83,54 @@ QString clashingMnemonic(QWidget *form, const QStringList &reserved)
     return {};
 }
 
+// Every Alt key that two entries of a menu (or of a menu below it) share, as
+// "<menu>: &I: Check in files, Invert selection"; empty when every key is unique.
+QStringList clashesInMenu(const QString &name, const QList<QAction *> &actions)
+{
+    QStringList clashes;
+    std::map<QChar, QStringList> owners;
+    static const QRegularExpression key(QStringLiteral("&([^&])"));
+    for (QAction *action : actions) {
+        if (action->isSeparator() || !action->isVisible())
+            continue;
+        const QRegularExpressionMatch m = key.match(action->text());
+        if (m.hasMatch())
+            owners[m.captured(1).at(0).toUpper()].append(action->text());
+        if (action->menu())
+            clashes += clashesInMenu(action->text(), action->menu()->actions());
+    }
+    for (const auto &[letter, texts] : owners) {
+        if (texts.size() > 1)
+            clashes.append(
+                QStringLiteral("%1: &%2: %3").arg(name, letter, texts.join(QStringLiteral(", "))));
+    }
+    return clashes;
+}
+
 } // namespace
 
 class TestFormFit : public QObject
 {
     Q_OBJECT
 private slots:
+    void everyMenuKeyIsUnique_data()
+    {
+        QTest::addColumn<QByteArray>("codePage");
+        QTest::newRow("437") << QByteArray("437");
+        QTest::newRow("932") << QByteArray("932");
+    }
+    void everyMenuKeyIsUnique()
+    {
+        QFETCH(QByteArray, codePage);
+        qputenv("RAVELIND_CODEPAGE", codePage);
+        shelltest::StartedApp started;
+        qputenv("RAVELIND_CODEPAGE", "437");
+        QCOMPARE(started.startResult, 0);
+        const QStringList clashes =
+            clashesInMenu(QStringLiteral("menu bar"), started.frame().menuBar()->actions());
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QStringLiteral("; "))));
+    }
+
     void everyTextFitsItsControl_data()
     {
         QTest::addColumn<QByteArray>("codePage");

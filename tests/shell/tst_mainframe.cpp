@@ -19,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -67,6 +68,8 @@ private slots:
     void unreadableSettingsStopStartUp();
     void userGuideFoundBesideTheModule();
     void userGuideFollowsTheModule_data();
+    void guidePicturesAndLinksAreBesideTheGuide_data();
+    void guidePicturesAndLinksAreBesideTheGuide();
     void userGuideFollowsTheModule();
     void helpOpensTheGuideInTheBrowserElseInItsOwnViewer_data();
     void helpOpensTheGuideInTheBrowserElseInItsOwnViewer();
@@ -380,6 +383,36 @@ void TestMainFrame::userGuideFoundBesideTheModule()
     QFile file(guide);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("<title>Ravelind User Guide</title>"));
+}
+
+void TestMainFrame::guidePicturesAndLinksAreBesideTheGuide_data()
+{
+    QTest::addColumn<QString>("guide");
+    QTest::newRow("English") << "docs/index.html";
+    QTest::newRow("Japanese") << "docs/ja/index.html";
+}
+
+// Each picture and page a guide names is copied beside it by the build (the same list is
+// installed), and every link inside the page has its anchor.
+void TestMainFrame::guidePicturesAndLinksAreBesideTheGuide()
+{
+    QFETCH(QString, guide);
+    const QFileInfo page(QDir(shelltest::moduleDir()).filePath(guide));
+    QFile file(page.filePath());
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(page.filePath()));
+    const QString html = QString::fromUtf8(file.readAll());
+    static const QRegularExpression reference(QStringLiteral("(?:src|href)=\"([^\"#:]+)"));
+    int pictures = 0;
+    for (const QRegularExpressionMatch &m : reference.globalMatch(html)) {
+        QVERIFY2(page.dir().exists(m.captured(1)), qPrintable(m.captured(1)));
+        pictures += m.captured(1).endsWith(QLatin1String(".png"));
+    }
+    QVERIFY(pictures >= 5);
+    static const QRegularExpression anchor(QStringLiteral("href=\"#([^\"]+)\""));
+    for (const QRegularExpressionMatch &m : anchor.globalMatch(html)) {
+        QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(m.captured(1))),
+                 qPrintable(m.captured(1)));
+    }
 }
 
 void TestMainFrame::userGuideFollowsTheModule_data()
