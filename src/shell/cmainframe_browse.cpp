@@ -17,6 +17,7 @@
 #include <views/common/languagemodule.h>
 #include <views/history/czemhistorychildframe.h>
 
+#include <QActionGroup>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -164,6 +165,12 @@ void CMainFrame::installBrowseCommands()
     for (QAction *top : menuBar()->actions()) {
         if (top->menu() && top->text() == module.text(str::MenuView)) {
             top->menu()->addSeparator();
+            // One group, so the current style shows a radio mark rather than a check box.
+            auto *styles = new QActionGroup(top->menu());
+            styles->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+            for (int id : {browsecmd::ViewLargeIcons, browsecmd::ViewSmallIcons,
+                           browsecmd::ViewList, browsecmd::ViewDetails})
+                styles->addAction(routed(id));
             for (int id : {browsecmd::ViewLargeIcons, browsecmd::ViewSmallIcons,
                            browsecmd::ViewList, browsecmd::ViewDetails, browsecmd::LineUp})
                 top->menu()->addAction(routed(id));

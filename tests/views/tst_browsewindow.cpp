@@ -452,6 +452,17 @@ private slots:
             QVERIFY(!counts.isEmpty());
             QCOMPARE(counts.last().first().toString(), count);
         }
+        // A filter that hides every file says so, rather than that the folder is empty.
+        auto *empty = w().findChild<QLabel *>(QStringLiteral("emptyText"));
+        QVERIFY(empty);
+        if (shown.isEmpty())
+            QCOMPARE(empty->text(), module().text(views::browsestr::FilterNoMatch));
+        else
+            QVERIFY(empty->text().isEmpty());
+        // Esc in the filter shows every file again.
+        QTest::keyClick(w().filterEdit(), Qt::Key_Escape);
+        QCOMPARE(w().filterEdit()->text(), QString());
+        QCOMPARE(fileNames().size(), 5);
         // Ctrl+F reaches the filter from the list.
         w().detailsView()->setFocus();
         QTest::keyClick(w().detailsView(), Qt::Key_F, Qt::ControlModifier);
@@ -505,6 +516,19 @@ private slots:
         const QModelIndex c = w().fileModel().index(w().fileModel().rowOf("c.txt"), 0);
         QVERIFY(d.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage() !=
                 c.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage());
+        // The large-icon view gets an image of its own size, not the small one.
+        QCOMPARE(c.data(Qt::DecorationRole).value<QIcon>().pixmap(32).width(), 32);
+        // A desktop switching to another palette (dark) redraws the overlays in its colours:
+        // the writable mark is drawn in the highlight colour.
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Highlight, QColor(200, 30, 30));
+        QApplication::setPalette(dark);
+        QCoreApplication::processEvents();
+        const QColor mark =
+            c.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage().pixelColor(11, 11);
+        QApplication::setPalette(before);
+        QCOMPARE(mark.rgb(), QColor(200, 30, 30).rgb());
         for (const auto &e : std::filesystem::directory_iterator(work.path()))
             std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add);

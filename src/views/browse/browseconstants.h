@@ -36,6 +36,7 @@ inline constexpr int NoServerAnswer = 3309;
 inline constexpr int EmptyFolder = 3310;
 inline constexpr int NotLoggedOn = 3311;
 inline constexpr int Loading = 3312;
+inline constexpr int FilterNoMatch = 3395;
 inline constexpr int RootText = 3313;
 inline constexpr int FolderMenu = 3314;
 inline constexpr int FilesMenu = 3315;

@@ -241,6 +241,7 @@ void BrowseWindow::buildViews()
             updateFileCount();
             updateEmptyText();
         });
+        connect(m, &QAbstractItemModel::rowsInserted, this, [this] { updateEmptyText(); });
     }
     connect(m_treeView, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         const QModelIndex index = m_treeView->indexAt(pos);
@@ -288,6 +289,14 @@ void BrowseWindow::applyColumns()
             header->moveSection(header->visualIndex(logical), visual);
         }
     }
+}
+
+void BrowseWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The desktop switched between light and dark: the row images carry palette colours.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        m_files.paletteChanged();
 }
 
 void BrowseWindow::showEvent(QShowEvent *event)
@@ -815,7 +824,9 @@ void BrowseWindow::setViewStyle(ViewStyle style)
     m_iconView->setWrapping(true);
     m_iconView->setResizeMode(QListView::Adjust);
     m_iconView->setIconSize(style == ViewStyle::Icons ? QSize(32, 32) : QSize(16, 16));
-    m_iconView->setGridSize(style == ViewStyle::Icons ? QSize(96, 64) : QSize());
+    // Long names wrap under a large icon instead of being cut to a few letters.
+    m_iconView->setWordWrap(style == ViewStyle::Icons);
+    m_iconView->setGridSize(style == ViewStyle::Icons ? QSize(104, 72) : QSize());
     m_listStack->setCurrentWidget(m_iconView);
 }
 
@@ -855,7 +866,9 @@ void BrowseWindow::updateEmptyText()
     const protocol::ServerProfile *p = selectedServer();
     QString text;
     if (m_proxy.rowCount() == 0) {
-        if (!p)
+        if (m_files.rowCount() > 0)
+            text = m_resources.tr(browsestr::FilterNoMatch); // the folder has files
+        else if (!p)
             text.clear();
         else if (!p->connected)
             text = m_emptyText.isEmpty() ? m_resources.tr(browsestr::NotLoggedOn) : m_emptyText;
@@ -960,6 +973,10 @@ bool BrowseWindow::eventFilter(QObject *watched, QEvent *event)
             return handleTreeKey(key);
         if (watched == m_detailsView || watched == m_iconView)
             return handleListKey(key);
+        if (watched == m_filter && key->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
+            m_filter->clear();
+            return true;
+        }
         if (watched == m_filter && (key->key() == Qt::Key_Down || key->key() == Qt::Key_Return)) {
             m_listStack->currentWidget()->setFocus(Qt::TabFocusReason);
             return true;

@@ -247,15 +247,31 @@ QIcon FileListModel::icon(const Row &row) const
             base = QPixmap(16, 16);
             base.fill(Qt::transparent);
         }
-        QPixmap composed = base.copy();
-        {
-            QPainter p(&composed);
-            p.setRenderHint(QPainter::Antialiasing);
-            drawOverlay(p, row.local, QApplication::palette());
+        // The small image and one of twice its size for the large-icon view: an icon made of
+        // a 16-pixel image alone is drawn 16 pixels wide in a 32-pixel cell.
+        for (const int scale : {1, 2}) {
+            QPixmap composed = scale == 1 ? base.copy()
+                                          : base.scaled(base.size() * scale, Qt::KeepAspectRatio,
+                                                        Qt::FastTransformation);
+            {
+                QPainter p(&composed);
+                p.setRenderHint(QPainter::Antialiasing);
+                p.scale(scale, scale);
+                drawOverlay(p, row.local, QApplication::palette());
+            }
+            cached.addPixmap(composed);
         }
-        cached = QIcon(composed);
     }
     return cached;
+}
+
+void FileListModel::paletteChanged()
+{
+    for (auto &byState : m_icons)
+        for (QIcon &i : byState)
+            i = QIcon();
+    if (!m_rows.empty())
+        emit dataChanged(index(0, Name), index(rowCount() - 1, Name), {Qt::DecorationRole});
 }
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const

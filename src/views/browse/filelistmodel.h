@@ -63,6 +63,9 @@ public:
     // local state is looked at again.
     void setRecord(int row, const protocol::FileItem &record);
 
+    // The desktop's palette changed: the row images are drawn again with its colours.
+    void paletteChanged();
+
     // Called for every drag with the files in list order; returns the drag data or nullptr.
     using DragSource = std::function<QMimeData *(const std::vector<int> &rows)>;
     void setDragSource(DragSource source) { m_dragSource = std::move(source); }

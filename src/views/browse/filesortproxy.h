@@ -12,8 +12,12 @@
 #include <QSortFilterProxyModel>
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
 namespace views {
+
+class FileListModel;
 
 class FileSortProxy : public QSortFilterProxyModel
 {
@@ -35,12 +39,22 @@ public:
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    void setSourceModel(QAbstractItemModel *model) override;
+
 protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
+    void dropRanks() const { m_rankColumn = -1; }
+    bool buildRanks(int column) const;
+
     std::array<bool, 7> m_flags{};
+    // The rank of each source row's key in the column m_rankColumn (equal keys, equal ranks),
+    // made once a sort from the records, so that the sort itself compares two integers.
+    mutable std::vector<std::uint32_t> m_ranks;
+    mutable int m_rankColumn = -1;
+    const FileListModel *m_files = nullptr; // the source, when it is a file list
     int m_lastColumn = -1;
     int m_headerImage = -1;
     QPixmap m_ascending;

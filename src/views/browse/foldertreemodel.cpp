@@ -143,8 +143,13 @@ void FolderTreeModel::setFolders(const QModelIndex &parentIndex,
     removeChildren(p, parentIndex);
     p->listed = true;
     if (folders.empty()) {
-        // The expand mark goes once the node is known to be empty.
+        // The expand mark goes once the node is known to be empty. A tree view reads whether
+        // a node has children only when it lays the rows out, not on a data change, so the
+        // mark stayed until something else made it lay them out again.
+        const QList<QPersistentModelIndex> parents{QPersistentModelIndex(parentIndex)};
+        emit layoutAboutToBeChanged(parents);
         emit dataChanged(parentIndex, parentIndex);
+        emit layoutChanged(parents);
         return;
     }
     beginInsertRows(parentIndex, 0, static_cast<int>(folders.size()) - 1);
