@@ -82,15 +82,6 @@ void compareFiles(CommandContext &c)
     compare(c, *p, sides[0], sides[1], w);
 }
 
-// The path of a history row: the window's own path for a file's history, the row's name
-// (the service names it from the top) for a folder's.
-std::string rowPath(views::CZemHistoryChildFrame &h, int row)
-{
-    if (h.layout() == views::HistoryLayout::File)
-        return h.path();
-    return h.model().item(row).fileName;
-}
-
 void compareVersions(CommandContext &c)
 {
     views::CZemHistoryChildFrame *h = c.history();
@@ -101,7 +92,7 @@ void compareVersions(CommandContext &c)
         return;
     CompareSide sides[2];
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        sides[i].path = rowPath(*h, rows[i]);
+        sides[i].path = h->rowPath(rows[i]);
         sides[i].version = h->model().item(rows[i]).version;
     }
     compare(c, h->profile(), sides[0], sides[1], h);
