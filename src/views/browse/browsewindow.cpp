@@ -20,9 +20,12 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace views {
 
@@ -273,13 +276,37 @@ void BrowseWindow::applyColumns()
 {
     const config::SettingsValues &v = m_settings.values();
     static constexpr std::array<int, 7> kDefaultWidths{300, 100, 100, 70, 300, 150, 100};
+    // The default widths were chosen for a small bitmap font; with a larger desktop font a
+    // date ("2026/12/08 04:12:33"), a size or an address would be cut, so a default column is
+    // at least as wide as such a text. A width the user set is kept as it is.
+    const QFontMetrics metrics(m_detailsView->font());
+    const int margin = 2 * m_detailsView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    const auto fitted = [&](int column) {
+        const int written = kDefaultWidths[static_cast<std::size_t>(column)];
+        QString sample;
+        switch (column) {
+        case FileListModel::CheckinDate:
+        case FileListModel::UpdateDate:
+            sample = QStringLiteral("0000/00/00 00:00:00");
+            break;
+        case FileListModel::Size:
+            sample = QStringLiteral("000,000,000");
+            break;
+        case FileListModel::Address:
+            sample = QStringLiteral("000.000.000.000");
+            break;
+        default:
+            return written;
+        }
+        return std::max(written, metrics.horizontalAdvance(sample) + margin);
+    };
+    const config::SettingsValues defaults;
     QHeaderView *header = m_detailsView->header();
     for (int c = 0; c < FileListModel::kColumns; ++c) {
-        const int stored = v.colMain[static_cast<std::size_t>(c)];
-        const int width = v.saveColumnSize != 0 && stored > 0
-                              ? stored
-                              : kDefaultWidths[static_cast<std::size_t>(c)];
-        header->resizeSection(c, width);
+        const auto i = static_cast<std::size_t>(c);
+        const int stored = v.colMain[i];
+        const bool userSet = v.saveColumnSize != 0 && stored > 0 && stored != defaults.colMain[i];
+        header->resizeSection(c, userSet ? stored : fitted(c));
     }
     if (v.saveColumnOrder != 0) {
         for (int visual = 0; visual < FileListModel::kColumns; ++visual) {
@@ -531,8 +558,8 @@ void BrowseWindow::populate(const QModelIndex &index, bool refresh)
     const QPersistentModelIndex node(index);
     const protocol::ServerProfile profile = *p;
     const std::uint64_t generation = ++m_populateGeneration;
-    if (withFolders)
-        m_tree.setLoading(index, true);
+    const FolderTreeModel::Listing folderListing =
+        withFolders ? m_tree.beginListing(index) : FolderTreeModel::Listing();
     m_emptyText = m_resources.tr(browsestr::Loading);
     updateEmptyText();
     const engine::ServiceCalls calls = m_calls;
@@ -541,17 +568,25 @@ void BrowseWindow::populate(const QModelIndex &index, bool refresh)
         [calls, profile, folderPath, withFolders] {
             return calls.listNode(profile, folderPath, withFolders);
         },
-        [this, node, generation, profile, refresh](engine::NodeListing listing) {
+        [this, node, generation, profile, refresh, folderListing](engine::NodeListing listing) {
             if (!node.isValid())
                 return;
-            m_tree.setLoading(node, false);
             const bool current = generation == m_populateGeneration && node == selectedNode();
-            if (listing.foldersAsked && listing.folderResult.succeeded()) {
-                if (refresh)
-                    m_tree.clearChildren(node);
-                m_tree.setFolders(node, listing.folders);
-                if (!listing.folders.empty())
-                    m_treeView->expand(node);
+            if (listing.foldersAsked) {
+                const FolderTreeModel::ListingFate fate = m_tree.endListing(node, folderListing);
+                if (fate == FolderTreeModel::ListingFate::Stale &&
+                    listing.folderResult.succeeded()) {
+                    if (refresh)
+                        m_tree.clearChildren(node);
+                    fetchFolders(node);
+                } else if (fate == FolderTreeModel::ListingFate::Apply &&
+                           listing.folderResult.succeeded()) {
+                    if (refresh)
+                        m_tree.clearChildren(node);
+                    m_tree.setFolders(node, listing.folders);
+                    if (!listing.folders.empty())
+                        m_treeView->expand(node);
+                }
             }
             if (const protocol::CallResult *failure = listing.failure()) {
                 m_emptyText = m_resources.tr(browsestr::NoServerAnswer);
@@ -571,8 +606,9 @@ void BrowseWindow::fetchFolders(const QModelIndex &index)
 {
     const std::optional<std::string> path = m_tree.folderPath(index);
     const protocol::ServerProfile *p = m_tree.profile(index);
+    const FolderTreeModel::Listing folderListing = m_tree.beginListing(index);
     if (!path || !p) {
-        m_tree.setLoading(index, false);
+        m_tree.endListing(index, folderListing);
         return;
     }
     const QPersistentModelIndex node(index);
@@ -581,16 +617,23 @@ void BrowseWindow::fetchFolders(const QModelIndex &index)
     const std::string folderPath = *path;
     m_runner.start<engine::NodeListing>(
         [calls, profile, folderPath] { return calls.listNode(profile, folderPath, true, false); },
-        [this, node, profile](engine::NodeListing listing) {
+        [this, node, profile, folderListing](engine::NodeListing listing) {
             if (!node.isValid())
                 return;
-            m_tree.setLoading(node, false);
+            switch (m_tree.endListing(node, folderListing)) {
+            case FolderTreeModel::ListingFate::Superseded:
+                return;
+            case FolderTreeModel::ListingFate::Stale:
+                fetchFolders(node);
+                return;
+            case FolderTreeModel::ListingFate::Apply:
+                break;
+            }
             if (!listing.folderResult.succeeded()) {
                 showCallFailure(listing.folderResult, profile);
                 return;
             }
-            if (!m_tree.isListed(node))
-                m_tree.setFolders(node, listing.folders);
+            m_tree.setFolders(node, listing.folders);
             emit populated(node);
         });
 }

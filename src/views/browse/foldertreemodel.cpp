@@ -17,7 +17,7 @@ struct FolderTreeModel::Node
     std::vector<std::unique_ptr<Node>> children;
     int row = 0;
     bool listed = false;
-    bool loading = false;
+    std::uint64_t listing = 0; // the newest listing on its way; 0 when none
 
     QString text() const
     {
@@ -118,6 +118,7 @@ QModelIndex FolderTreeModel::addFolder(const QModelIndex &parentIndex,
     n->row = row;
     p->children.push_back(std::move(n));
     endInsertRows();
+    ++m_edits;
     return index(row, 0, parentIndex);
 }
 
@@ -132,6 +133,7 @@ void FolderTreeModel::removeNode(const QModelIndex &index)
     p->children.erase(p->children.begin() + row);
     p->renumber(static_cast<std::size_t>(row));
     endRemoveRows();
+    ++m_edits;
 }
 
 void FolderTreeModel::setFolders(const QModelIndex &parentIndex,
@@ -185,10 +187,23 @@ bool FolderTreeModel::isListed(const QModelIndex &index) const
     return index.isValid() && node(index)->listed;
 }
 
-void FolderTreeModel::setLoading(const QModelIndex &index, bool loading)
+FolderTreeModel::Listing FolderTreeModel::beginListing(const QModelIndex &index)
 {
+    Listing listing{++m_listings, m_edits};
     if (index.isValid())
-        node(index)->loading = loading;
+        node(index)->listing = listing.id;
+    return listing;
+}
+
+FolderTreeModel::ListingFate FolderTreeModel::endListing(const QModelIndex &index, Listing listing)
+{
+    if (!index.isValid())
+        return ListingFate::Superseded;
+    Node *n = node(index);
+    if (n->listing != listing.id)
+        return ListingFate::Superseded;
+    n->listing = 0;
+    return listing.edits == m_edits ? ListingFate::Apply : ListingFate::Stale;
 }
 
 QModelIndex FolderTreeModel::serverIndex(const QModelIndex &index) const
@@ -221,8 +236,10 @@ protocol::FolderItem *FolderTreeModel::folder(const QModelIndex &index)
 
 void FolderTreeModel::recordChanged(const QModelIndex &index)
 {
-    if (index.isValid())
-        emit dataChanged(index, index);
+    if (!index.isValid())
+        return;
+    ++m_edits;
+    emit dataChanged(index, index);
 }
 
 std::vector<engine::SelectionNode> FolderTreeModel::chain(const QModelIndex &index) const
@@ -315,7 +332,7 @@ bool FolderTreeModel::canFetchMore(const QModelIndex &parentIndex) const
     if (!parentIndex.isValid())
         return false;
     Node *n = node(parentIndex);
-    if (n->kind == NodeKind::Root || n->listed || n->loading)
+    if (n->kind == NodeKind::Root || n->listed || n->listing != 0)
         return false;
     const Node *s = n->server();
     return s && std::get<protocol::ServerProfile>(s->record).connected != 0;
@@ -325,7 +342,8 @@ void FolderTreeModel::fetchMore(const QModelIndex &parentIndex)
 {
     if (!canFetchMore(parentIndex))
         return;
-    node(parentIndex)->loading = true;
+    // The window begins the listing; until then no second fetch may start.
+    node(parentIndex)->listing = ++m_listings;
     emit fetchRequested(parentIndex);
 }
 

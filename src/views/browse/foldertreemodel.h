@@ -12,6 +12,7 @@
 
 #include <QAbstractItemModel>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -46,7 +47,25 @@ public:
     NodeKind kind(const QModelIndex &index) const;
     // The folders of this node were listed once (and not refreshed since).
     bool isListed(const QModelIndex &index) const;
-    void setLoading(const QModelIndex &index, bool loading);
+
+    // A listing of a node's folders on its way from the service. Its answer is applied only
+    // when it is the newest listing asked for that node and the tree was not changed here
+    // meanwhile (a folder added, moved, renamed or deleted): an answer read before such a
+    // change would otherwise undo it until the next refresh.
+    struct Listing
+    {
+        std::uint64_t id = 0;
+        std::uint64_t edits = 0;
+    };
+    enum class ListingFate {
+        Apply,      // the answer is current
+        Superseded, // a newer listing of the node is on its way; drop this one
+        Stale,      // the tree changed while it was on its way; list the node again
+    };
+    // Marks the node as loading; a listing begun later supersedes this one.
+    Listing beginListing(const QModelIndex &index);
+    // Ends the listing (the node no longer loads) unless it was superseded.
+    ListingFate endListing(const QModelIndex &index, Listing listing);
 
     // The nearest server node at or above; invalid for the root.
     QModelIndex serverIndex(const QModelIndex &index) const;
@@ -56,7 +75,8 @@ public:
     // The folder record of a folder node; nullptr otherwise.
     const protocol::FolderItem *folder(const QModelIndex &index) const;
     protocol::FolderItem *folder(const QModelIndex &index);
-    // Tells views a record changed (after a rename or a new working folder).
+    // Tells views a record changed (after a rename or a new working folder); counts as a
+    // change to the tree.
     void recordChanged(const QModelIndex &index);
 
     // The nodes from the server down to `index` (empty for the root or invalid).
@@ -105,7 +125,9 @@ private:
     void removeChildren(Node *n, const QModelIndex &index);
 
     const BrowseResources &m_resources;
-    std::unique_ptr<Node> m_top; // invisible; its only child is the root node
+    std::unique_ptr<Node> m_top;  // invisible; its only child is the root node
+    std::uint64_t m_listings = 0; // listings begun
+    std::uint64_t m_edits = 0;    // changes made here, not by a listing's answer
 };
 
 } // namespace views
