@@ -225,7 +225,13 @@ TEST_P(CheckInFiles, SendsTheLocalCopyThenMakesItReadOnlyOrDeletesIt)
     }
     EXPECT_EQ(reporter.lines(), (std::vector<std::string>{"S 2054 " + local("a.txt").string(),
                                                           "S 2054 " + local("b.txt").string()}));
-    EXPECT_EQ(reporter.changes.size(), 2u);
+    // The rows are no longer checked out and carry the size of the version sent.
+    ASSERT_EQ(reporter.changes.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto &change = std::get<engine::FileRecordChanged>(reporter.changes[i]);
+        EXPECT_TRUE(change.record.checkoutUser.empty());
+        EXPECT_EQ(change.record.fileSize, 9) << i; // "new a.txt", "new b.txt"
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, CheckInFiles,

@@ -148,8 +148,14 @@ platform::ResultCode runCheckInFiles(WorkerContext &ctx)
                 ctx.log(LogKind::Failure, msg::kCheckInFailed,
                         {LogArgument::ofText(local), LogArgument::ofText(r.errorText)});
             } else {
-                ctx.reporter().recordChanged(
-                    FileRecordChanged{file.row, clearedCheckOut(file.record)});
+                // The row now stands for the version just sent: with the checked-out version's
+                // size it would call the read-only copy different from the server's.
+                protocol::FileItem record = clearedCheckOut(file.record);
+                std::error_code error;
+                if (const std::uintmax_t size = std::filesystem::file_size(localPath, error);
+                    !error)
+                    record.fileSize = static_cast<std::int64_t>(size);
+                ctx.reporter().recordChanged(FileRecordChanged{file.row, std::move(record)});
                 releaseLocalCopy(ctx, localPath);
                 ctx.log(LogKind::Success, msg::kCheckedIn, {LogArgument::ofText(local)});
             }
