@@ -844,7 +844,7 @@ void BrowseWindow::startLocalStates()
     const std::uint64_t generation = m_files.generation();
     auto *watcher = new QFutureWatcher<std::vector<engine::LocalState>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        m_files.setLocalStates(generation, watcher->result());
+        m_files.setLocalStates(generation, watcher->future().takeResult());
         watcher->deleteLater();
     });
     watcher->setFuture(

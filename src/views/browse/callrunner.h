@@ -27,7 +27,9 @@ public:
         auto *watcher = new QFutureWatcher<T>(this);
         connect(watcher, &QFutureWatcher<T>::finished, this,
                 [this, watcher, apply = std::move(apply)] {
-                    T value = watcher->result();
+                    // Taken, not copied: a listing of 100,000 files copied here held the UI
+                    // thread longer than everything else the list does with it.
+                    T value = watcher->future().takeResult();
                     watcher->deleteLater();
                     leave();
                     if (apply)
@@ -46,7 +48,7 @@ public:
         watcher.setFuture(QtConcurrent::run(std::move(work)));
         waitFor(watcher);
         leave();
-        return watcher.result();
+        return watcher.future().takeResult();
     }
 
     // True while a call runs.
