@@ -124,16 +124,9 @@ platform::ResultCode runCheckInFiles(WorkerContext &ctx)
             if (instead == Instead::Stopped)
                 return platform::kCancelled;
             if (instead == Instead::Undo) {
-                const UndoOutcome out =
-                    undoCheckOutOne(ctx, serverPath, localPath, false, msg::kUnchangedUndone);
-                if (out.code == platform::kCancelled)
-                    return platform::kCancelled;
-                if (out.code < 0)
-                    last = out.code;
-                if (out.undone)
-                    ctx.reporter().recordChanged(
-                        FileRecordChanged{file.row, clearedCheckOut(file.record)});
-                if (!ctx.step())
+                if (!undoCheckOutRow(ctx, file, serverPath, localPath, msg::kUnchangedUndone,
+                                     last) ||
+                    !ctx.step())
                     return platform::kCancelled;
                 continue;
             }

@@ -113,6 +113,20 @@ UndoOutcome undoCheckOutOne(WorkerContext &ctx, const std::string &serverPath,
     return {0, true};
 }
 
+bool undoCheckOutRow(WorkerContext &ctx, const SelectedFile &file, const std::string &serverPath,
+                     const std::filesystem::path &localPath, int doneMessage,
+                     platform::ResultCode &last)
+{
+    const UndoOutcome out = undoCheckOutOne(ctx, serverPath, localPath, false, doneMessage);
+    if (out.code == platform::kCancelled)
+        return false;
+    if (out.code < 0)
+        last = out.code;
+    if (out.undone)
+        ctx.reporter().recordChanged(FileRecordChanged{file.row, clearedCheckOut(file.record)});
+    return true;
+}
+
 protocol::FileItem clearedCheckOut(const protocol::FileItem &record)
 {
     protocol::FileItem out = record;
@@ -185,15 +199,9 @@ platform::ResultCode runUndoCheckOutFiles(WorkerContext &ctx)
             ctx.log(LogKind::Failure, msg::kUnsafeName,
                     {LogArgument::ofText(req.serverPath), LogArgument::ofText(name)});
         } else {
-            const UndoOutcome out = undoCheckOutOne(ctx, req.serverPath + name,
-                                                    req.localFolder / name, false, msg::kUndone);
-            if (out.code == platform::kCancelled)
+            if (!undoCheckOutRow(ctx, file, req.serverPath + name, req.localFolder / name,
+                                 msg::kUndone, last))
                 return platform::kCancelled;
-            if (out.code < 0)
-                last = out.code;
-            if (out.undone)
-                ctx.reporter().recordChanged(
-                    FileRecordChanged{file.row, clearedCheckOut(file.record)});
         }
         if (!ctx.step())
             return platform::kCancelled;

@@ -173,5 +173,11 @@ struct UndoOutcome
 // as its text, or in a folder walk (`inWalk`) as a number; a service message as text.
 UndoOutcome undoCheckOutOne(WorkerContext &ctx, const std::string &serverPath,
                             const std::filesystem::path &localPath, bool inWalk, int doneMessage);
+// undoCheckOutOne of a row of the file list: the row loses its check-out fields once the
+// service gave the check-out up, and `last` keeps a failure's code. False when cancelled.
+[[nodiscard]] bool undoCheckOutRow(WorkerContext &ctx, const SelectedFile &file,
+                                   const std::string &serverPath,
+                                   const std::filesystem::path &localPath, int doneMessage,
+                                   platform::ResultCode &last);
 
 } // namespace engine
