@@ -16,11 +16,15 @@
 #include <views/browse/newfolderdialog.h>
 #include <views/common/languagemodule.h>
 #include <views/dialogs/serverwizards.h>
+#include <views/dialogs/workfolderdialog.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTreeView>
 
 using namespace shell;
@@ -189,6 +193,119 @@ private slots:
         std::vector<protocol::FolderItem> left;
         QVERIFY(client().getFolderList(profile().userId, "Projects", left).succeeded());
         QCOMPARE(left.size(), std::size_t(1));
+    }
+
+    void deleteFilesStopsAtTheFirstFailureInListOrder()
+    {
+        select(QStringLiteral("Documents"));
+        // Listed from Z to A: roadmap.md comes first, so the files go in that order.
+        const auto firstShown = [this] {
+            return w().fileProxy().index(0, views::FileListModel::Name).data().toString();
+        };
+        for (int click = 0; click < 2 && firstShown() != QLatin1String("roadmap.md"); ++click)
+            w().fileProxy().clickColumn(views::FileListModel::Name);
+        QCOMPARE(firstShown(), QStringLiteral("roadmap.md"));
+        w().selectAllFiles();
+        // Another client deleted the second file meanwhile: its delete fails.
+        QVERIFY(client()
+                    .deleteItem(m_demo->userId(), "Documents\\meeting-notes.txt", true)
+                    .succeeded());
+        QString failure;
+        bool openAfterFailure = false;
+        shelltest::answerNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<views::DeleteDialog *>(modal);
+            QVERIFY(dialog);
+            shelltest::answerNext<QMessageBox>([&, dialog](QMessageBox *box) {
+                failure = box->text();
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                box->accept();
+                QTimer::singleShot(50, dialog, [&, dialog] {
+                    openAfterFailure = dialog->isVisible();
+                    dialog->reject();
+                });
+            });
+            dialog->accept();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::DeleteFiles));
+        QVERIFY(!failure.isEmpty());
+        QVERIFY(openAfterFailure);
+        // The first file is deleted, logged and gone from the list; the failed one stays.
+        QCOMPARE(w().messages().rowCount(), 1);
+        QCOMPARE(w().messages().textAt(0), module()
+                                               .text(views::browsestr::FileDeleted)
+                                               .arg(QStringLiteral("Documents\\roadmap.md")));
+        QCOMPARE(w().fileModel().rowCount(), 1);
+        QCOMPARE(w().fileModel().file(0).fileName, std::string("meeting-notes.txt"));
+        QCOMPARE(m_demo->deletedNames("Documents"), std::vector<std::string>{"roadmap.md"});
+    }
+
+    void aRefusedFolderDeleteKeepsTheDialogAndTheNode()
+    {
+        // Website holds a file that jonas has checked out: the service keeps the folder.
+        const QPersistentModelIndex website = select(QStringLiteral("Projects\\Website"));
+        QVERIFY(website.isValid());
+        QString failure;
+        bool openAfterFailure = false;
+        shelltest::answerNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<views::DeleteDialog *>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->prompt(), module().text(views::browsestr::DeleteFolderPrompt));
+            shelltest::answerNext<QMessageBox>([&, dialog](QMessageBox *box) {
+                failure = box->text();
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                box->accept();
+                QTimer::singleShot(50, dialog, [&, dialog] {
+                    openAfterFailure = dialog->isVisible();
+                    dialog->reject();
+                });
+            });
+            dialog->accept();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::DeleteFolder));
+        QVERIFY(!failure.isEmpty());
+        QVERIFY(openAfterFailure);
+        QVERIFY(website.isValid());
+        QCOMPARE(w().selectedNode(), QModelIndex(website));
+        QCOMPARE(w().messages().rowCount(), 0);
+        QCOMPARE(m_demo->folderNames("Projects"), (std::vector<std::string>{"Tools", "Website"}));
+    }
+
+    void setWorkingFolderStoresItAndShowsItInPane2()
+    {
+        const QModelIndex tools = select(QStringLiteral("Projects\\Tools"));
+        QVERIFY(tools.isValid());
+        QTemporaryDir local;
+        const QString chosen = local.filePath(QStringLiteral("tools"));
+        QString shownServerPath;
+        for (const bool confirm : {false, true}) {
+            shelltest::answerNext<views::WorkFolderDialog>([&](views::WorkFolderDialog *dialog) {
+                shownServerPath = dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))->text();
+                dialog->workFolderField()->setText(chosen);
+                if (!confirm) {
+                    dialog->reject();
+                    return;
+                }
+                // Missing: message 2001, answered Yes, makes it.
+                shelltest::answerNext<QMessageBox>(
+                    [](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+                dialog->accept();
+            });
+            QVERIFY(frame().router().dispatch(browsecmd::SetWorkFolder));
+            QCOMPARE(shownServerPath, QStringLiteral("Projects\\Tools"));
+            const std::string expected = confirm ? chosen.toStdString() : std::string();
+            QCOMPARE(w().treeModel().folder(tools)->workFolderPath, expected);
+            QCOMPARE(frame().findChild<QLabel *>(QStringLiteral("pane2"))->text(),
+                     QString::fromStdString(expected));
+            std::vector<protocol::FolderItem> folders;
+            QVERIFY(client().getFolderList(m_demo->userId(), "Projects", folders).succeeded());
+            std::string kept = "(no Tools)";
+            for (const protocol::FolderItem &f : folders) {
+                if (f.name == "Tools")
+                    kept = f.workFolderPath;
+            }
+            QCOMPARE(kept, expected);
+        }
+        QVERIFY(QDir(chosen).exists());
     }
 
     void checkedOutRowsDisableDeleteAndRename()

@@ -33,10 +33,10 @@ static void deleteFiles(CommandContext &c)
     views::DeleteDialog dialog(
         module, views::DeleteDialog::Mode::Files,
         [&](bool purge) {
-            // The selected rows in ascending order, read at OK: a retry after a failure
-            // goes on with what is still selected.
-            std::vector<int> rows = w->selectedRows();
-            std::sort(rows.begin(), rows.end());
+            // The selected rows in the order the list shows them, read at OK: a retry after
+            // a failure goes on with what is still selected. (Sorting the model rows would
+            // delete in the service's order, not the user's, and stop at another file.)
+            const std::vector<int> rows = w->selectedRows();
             std::vector<std::string> paths;
             std::vector<std::string> names;
             for (int row : rows) {
