@@ -20,6 +20,8 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -139,6 +141,7 @@ private slots:
     void finishRefusedOnBadNumbers_data();
     void finishRefusedOnBadNumbers();
     void addWizardRefusesAnotherProfilesName();
+    void wizardButtonsPerPage();
     void proxyFieldsFollowTheProxy();
     void newProfileUserIdAndCredentials_data();
     void newProfileUserIdAndCredentials();
@@ -147,15 +150,20 @@ private slots:
     void logonWizard_data();
     void logonWizard();
     void logonResultReplacesTheUserId();
+    void logonWizardStaysOpenWhenTheProfileCannotBeSaved();
     void sheetRename_data();
     void sheetRename();
     void sheetWithoutSaveUserPassKeepsTheRunsCredentials();
+    void sheetRefusesANumberFieldThatIsNoNumber_data();
+    void sheetRefusesANumberFieldThatIsNoNumber();
     void labelRename_data();
     void labelRename();
     void deleteServer_data();
     void deleteServer();
     void workFolderDialog_data();
     void workFolderDialog();
+    void workFolderDialogFailuresAndClearing_data();
+    void workFolderDialogFailuresAndClearing();
 
 private:
     ServerFlowContext context(bool saveUserPass);
@@ -341,6 +349,39 @@ void TestServerDialogs::addWizardRefusesAnotherProfilesName()
     setText(wizard.infoPage(), 1012, QStringLiteral("Remote"));
     wizard.next();
     QCOMPARE(wizard.currentPage(), wizard.proxyPage());
+}
+
+void TestServerDialogs::wizardButtonsPerPage()
+{
+    // Next alone on the connection page, Back and Next on the proxy page, Back and Finish on
+    // the credentials page; the logon wizard has Finish alone.
+    const auto shown = [](QWizard &wizard) {
+        QStringList names;
+        const std::pair<QWizard::WizardButton, const char *> buttons[] = {
+            {QWizard::BackButton, "Back"},
+            {QWizard::NextButton, "Next"},
+            {QWizard::FinishButton, "Finish"}};
+        for (const auto &[which, name] : buttons) {
+            if (wizard.button(which)->isVisible() && wizard.button(which)->isEnabled())
+                names << QString::fromLatin1(name);
+        }
+        return names.join(QLatin1Char(' '));
+    };
+    AddServerWizard add(*m_module, {}, true);
+    add.show();
+    QCOMPARE(shown(add), QStringLiteral("Next"));
+    setText(add.infoPage(), 1012, QStringLiteral("New"));
+    add.next();
+    QCOMPARE(add.currentPage(), add.proxyPage());
+    QCOMPARE(shown(add), QStringLiteral("Back Next"));
+    add.next();
+    QCOMPARE(add.currentPage(), add.logonPage());
+    QCOMPARE(shown(add), QStringLiteral("Back Finish"));
+
+    LogonWizard logon(*m_module, localProfile("P", 80), engine::ServiceCalls(), m_identity,
+                      *m_store, false, true);
+    logon.show();
+    QCOMPARE(shown(logon), QStringLiteral("Finish"));
 }
 
 void TestServerDialogs::proxyFieldsFollowTheProxy()
@@ -538,6 +579,23 @@ void TestServerDialogs::logonResultReplacesTheUserId()
     QCOMPARE(stored.userId, std::string(kUser));
 }
 
+void TestServerDialogs::logonWizardStaysOpenWhenTheProfileCannotBeSaved()
+{
+    // A name the store cannot hold: the logon succeeds, the save fails, Finish is refused.
+    ServerProfile profile = localProfile("back\\slash", m_open.port());
+    LogonWizard wizard(*m_module, profile, engine::ServiceCalls(), m_identity, *m_store, false,
+                       true);
+    wizard.show();
+    QString message;
+    answerMessage(&message);
+    wizard.button(QWizard::FinishButton)->click();
+    QVERIFY(wizard.isVisible());
+    QVERIFY(wizard.result() != QDialog::Accepted);
+    QCOMPARE(wizard.profile().connected, 1u);
+    QVERIFY(storedNames().empty());
+    wizard.reject();
+}
+
 // --- Properties sheet and rename -----------------------------------------------------------
 
 void TestServerDialogs::sheetRename_data()
@@ -610,6 +668,50 @@ void TestServerDialogs::sheetWithoutSaveUserPassKeepsTheRunsCredentials()
     sheet.reject();
 }
 
+void TestServerDialogs::sheetRefusesANumberFieldThatIsNoNumber_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("refusal"); // 0: accepted
+    QTest::newRow("port with a letter") << 1021 << "80a" << 3043;
+    QTest::newRow("port empty") << 1021 << "" << 3043;
+    QTest::newRow("time-out not a number") << 1023 << "one minute" << 3044;
+    QTest::newRow("time-out empty") << 1023 << "" << 3044;
+    QTest::newRow("port a number") << 1021 << "8080" << 0;
+}
+
+void TestServerDialogs::sheetRefusesANumberFieldThatIsNoNumber()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(int, refusal);
+    const ServerProfile local = localProfile("Local", 80);
+    QCOMPARE(m_store->write(local, false), 0);
+    ServerSheet sheet(*m_module, local, QStringLiteral("Local"), *m_store, false);
+    sheet.show();
+    sheet.tabs()->setCurrentWidget(sheet.proxyPage());
+    setText(sheet.infoPage(), field, text);
+    QString message;
+    if (refusal != 0)
+        answerMessage(&message);
+    sheet.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    ServerProfile stored;
+    QCOMPARE(m_store->readByName("Local", stored), 0);
+    if (refusal == 0) {
+        QVERIFY(!sheet.isVisible());
+        QCOMPARE(stored.port, std::uint16_t(8080));
+        return;
+    }
+    // Refused and said; the stored profile keeps its working port and time-out.
+    QCOMPARE(message, m_module->text(refusal));
+    QVERIFY(sheet.isVisible());
+    QVERIFY(!sheet.saved());
+    QCOMPARE(sheet.tabs()->currentWidget(), static_cast<QWidget *>(sheet.infoPage()));
+    QCOMPARE(stored.port, std::uint16_t(80));
+    QCOMPARE(stored.timeout, 20u);
+    sheet.reject();
+}
+
 void TestServerDialogs::labelRename_data()
 {
     QTest::addColumn<QString>("newName");
@@ -651,37 +753,51 @@ void TestServerDialogs::deleteServer_data()
 {
     QTest::addColumn<bool>("answerYes");
     QTest::addColumn<bool>("closedPort");
+    QTest::addColumn<bool>("stored");
     QTest::addColumn<bool>("deleted");
-    QTest::newRow("confirmed") << true << false << true;
-    QTest::newRow("answered No") << false << false << false;
-    QTest::newRow("service unreachable") << true << true << false;
+    QTest::newRow("confirmed") << true << false << true << true;
+    QTest::newRow("answered No") << false << false << true << false;
+    QTest::newRow("service unreachable") << true << true << true << false;
+    // The service let the user go, the local delete fails: said, and the node stays.
+    QTest::newRow("stored profile already gone") << true << false << false << false;
 }
 
 void TestServerDialogs::deleteServer()
 {
     QFETCH(bool, answerYes);
     QFETCH(bool, closedPort);
+    QFETCH(bool, stored);
     QFETCH(bool, deleted);
     ServerProfile profile = localProfile("Gone", m_open.port());
     profile.userId = "gone-user";
     QVERIFY(engine::ServiceCalls().logon(profile, m_identity).result.succeeded());
     if (closedPort)
         profile.port = kClosedPort;
-    QCOMPARE(m_store->write(profile, false), 0);
+    if (stored)
+        QCOMPARE(m_store->write(profile, false), 0);
     QString question;
     QString failure;
+    QMessageBox::Icon failureIcon = QMessageBox::NoIcon;
+    const bool fails = answerYes && (closedPort || !stored);
     answerNext<QMessageBox>([&](QMessageBox *box) {
         question = box->text();
+        QCOMPARE(box->icon(), QMessageBox::Warning);
         QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-        if (closedPort)
-            answerMessage(&failure);
+        if (fails)
+            answerNext<QMessageBox>([&](QMessageBox *second) {
+                failure = second->text();
+                failureIcon = second->icon();
+                second->button(QMessageBox::Ok)->click();
+            });
         box->button(answerYes ? QMessageBox::Yes : QMessageBox::No)->click();
     });
     QCOMPARE(views::deleteServer(context(false), profile, nullptr), deleted);
     QVERIFY(question.contains(QStringLiteral("Gone")));
-    QCOMPARE(failure.isEmpty(), !closedPort);
+    QCOMPARE(failure.isEmpty(), !fails);
+    if (fails) // the service's failure is an error, the local one after it a warning
+        QCOMPARE(failureIcon, closedPort ? QMessageBox::Critical : QMessageBox::Warning);
     ServerProfile read;
-    QCOMPARE(m_store->readByName("Gone", read) == 0, !deleted);
+    QCOMPARE(m_store->readByName("Gone", read) == 0, stored && !deleted);
 }
 
 // --- Work-folder dialog --------------------------------------------------------------------
@@ -734,6 +850,86 @@ void TestServerDialogs::workFolderDialog()
     QCOMPARE(recorded, createIt && withServer ? local : QString());
     if (createIt && withServer) // leave the service as the other rows expect it
         QVERIFY(calls.setWorkFolder(profile, "Projects", "").succeeded());
+}
+
+void TestServerDialogs::workFolderDialogFailuresAndClearing_data()
+{
+    QTest::addColumn<QString>("serverFolder");
+    QTest::addColumn<QString>("localPath"); // "<file>/..." is below a plain file
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("recorded"); // what the service keeps for Projects afterwards
+    // The service refuses a folder it does not have: shown, the dialog stays.
+    QTest::newRow("service refuses") << "NoSuchFolder"
+                                     << "work" << false << "/kept";
+    // The folder cannot be made below a plain file: shown, nothing reaches the service.
+    QTest::newRow("cannot be made") << "Projects"
+                                    << "<file>/work" << false << "/kept";
+    // An empty path is sent as it is: the folder no longer has a working folder.
+    QTest::newRow("empty path clears") << "Projects"
+                                       << "" << true << "";
+}
+
+void TestServerDialogs::workFolderDialogFailuresAndClearing()
+{
+    QFETCH(QString, serverFolder);
+    QFETCH(QString, localPath);
+    QFETCH(bool, closes);
+    QFETCH(QString, recorded);
+    const ServerProfile profile = localProfile("Demo", m_open.port());
+    const engine::ServiceCalls calls;
+    QVERIFY(calls.logon(profile, m_identity).result.succeeded());
+    QVERIFY(calls.setWorkFolder(profile, "Projects", "/kept").succeeded());
+    QFile plain(m_dir->filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QString local = localPath;
+    local.replace(QStringLiteral("<file>"), plain.fileName());
+    if (local == QLatin1String("work")) {
+        local = m_dir->filePath(QStringLiteral("work"));
+        QVERIFY(QDir().mkpath(local));
+    }
+
+    WorkFolderDialog dialog(*m_module, serverFolder, QStringLiteral("/kept"), profile, calls);
+    QString storedText = QStringLiteral("(not called)");
+    dialog.stored = [&storedText](const QString &text) {
+        storedText = text;
+    };
+    dialog.show();
+    dialog.workFolderField()->setText(local);
+    const bool asks = !local.isEmpty() && !QFileInfo(local).isDir();
+    QString failure;
+    QMessageBox::Icon failureIcon = QMessageBox::NoIcon;
+    const auto answerFailure = [&] {
+        answerNext<QMessageBox>([&](QMessageBox *box) {
+            failure = box->text();
+            failureIcon = box->icon();
+            box->button(QMessageBox::Ok)->click();
+        });
+    };
+    if (asks)
+        answerNext<QMessageBox>([&](QMessageBox *question) {
+            if (!closes)
+                answerFailure();
+            question->button(QMessageBox::Yes)->click();
+        });
+    else if (!closes)
+        answerFailure();
+    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(dialog.isVisible(), !closes);
+    QCOMPARE(failure.isEmpty(), closes);
+    if (!closes)
+        QCOMPARE(failureIcon, QMessageBox::Critical);
+    QCOMPARE(storedText, closes ? local : QStringLiteral("(not called)"));
+
+    QString kept = QStringLiteral("(no such folder)");
+    for (const protocol::FolderItem &f : calls.listNode(profile, "", true, false).folders) {
+        if (f.name == "Projects")
+            kept = QString::fromStdString(f.workFolderPath);
+    }
+    QCOMPARE(kept, recorded);
+    QVERIFY(calls.setWorkFolder(profile, "Projects", "").succeeded());
+    if (dialog.isVisible())
+        dialog.reject();
 }
 
 QTEST_MAIN(TestServerDialogs)

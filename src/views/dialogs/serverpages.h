@@ -72,6 +72,8 @@ public:
     bool validatePage() override;
 
     QLineEdit *nameField() const { return m_name; }
+    QLineEdit *portField() const { return m_port; }
+    QLineEdit *timeoutField() const { return m_timeout; }
 
 private:
     QLineEdit *m_name;

@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace views {
 
 ServerSheet::ServerSheet(const LanguageModule &module, const protocol::ServerProfile &profile,
@@ -54,6 +56,19 @@ ServerSheet::ServerSheet(const LanguageModule &module, const protocol::ServerPro
 
 bool ServerSheet::apply()
 {
+    // A port or time-out that is not a number would be stored as 0 over the profile's working
+    // value, and the server could no longer be reached: the user corrects it first.
+    for (const auto &[field, refusal] :
+         {std::pair{m_info->portField(), dlgstr::ProfileBadPort},
+          std::pair{m_info->timeoutField(), dlgstr::ProfileBadTimeout}}) {
+        if (!parseDecimal(field->text())) {
+            QMessageBox::warning(this, windowTitle(), m_module.text(refusal));
+            m_tabs->setCurrentWidget(m_info);
+            field->setFocus();
+            field->selectAll();
+            return false;
+        }
+    }
     protocol::ServerProfile changed = m_profile;
     m_info->applyTo(changed);
     m_proxy->applyTo(changed);

@@ -42,8 +42,9 @@ public:
     // True once an OK or Apply stored the profile.
     bool saved() const { return m_saved; }
 
-    // Applies every page and stores the result; false (after saying why) when the store
-    // refused it, for example a name another profile has.
+    // Applies every page and stores the result; false (after saying why) when the port or the
+    // time-out is not a number, or when the store refused the profile, for example a name
+    // another profile has.
     bool apply();
     void accept() override;
 
