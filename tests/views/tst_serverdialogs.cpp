@@ -151,6 +151,7 @@ private slots:
     void logonWizard();
     void logonResultReplacesTheUserId();
     void logonWizardStaysOpenWhenTheProfileCannotBeSaved();
+    void aRefusedLogonKeepsTheStoredCredentials();
     void sheetRename_data();
     void sheetRename();
     void sheetWithoutSaveUserPassKeepsTheRunsCredentials();
@@ -593,6 +594,32 @@ void TestServerDialogs::logonWizardStaysOpenWhenTheProfileCannotBeSaved()
     QVERIFY(wizard.result() != QDialog::Accepted);
     QCOMPARE(wizard.profile().connected, 1u);
     QVERIFY(storedNames().empty());
+    wizard.reject();
+}
+
+void TestServerDialogs::aRefusedLogonKeepsTheStoredCredentials()
+{
+    ServerProfile profile = localProfile("Auth", m_auth.port());
+    profile.userId = kUser;
+    profile.userName = kUser;
+    profile.password = kPassword;
+    QCOMPARE(m_store->write(profile, true), 0);
+    LogonWizard wizard(*m_module, profile, engine::ServiceCalls(), m_identity, *m_store, true,
+                       true);
+    wizard.show();
+    QCOMPARE(field(wizard.logonPage(), 1001)->text(), QString::fromLatin1(kUser));
+    QCOMPARE(field(wizard.logonPage(), 1004)->text(), QString::fromLatin1(kPassword));
+    setText(wizard.logonPage(), 1004, QStringLiteral("mistyped"));
+    QString failure;
+    answerMessage(&failure);
+    wizard.button(QWizard::FinishButton)->click();
+    QVERIFY(!failure.isEmpty());
+    QVERIFY(wizard.isVisible());
+    // The typed password is the profile's for this run; the stored one is still the right one.
+    QCOMPARE(wizard.profile().password, std::string("mistyped"));
+    ServerProfile stored;
+    QCOMPARE(m_store->readByName("Auth", stored), 0);
+    QCOMPARE(stored.password, std::string(kPassword));
     wizard.reject();
 }
 

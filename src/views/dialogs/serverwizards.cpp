@@ -159,7 +159,9 @@ bool LogonWizard::validateCurrentPage()
         m_profile.proxyUserName = proxyUserName;
         m_profile.proxyPassword = proxyPassword;
     }
-    if (const platform::ResultCode rc = m_store.write(m_profile, m_saveUserPass);
+    // Credentials the service has just refused do not replace the stored ones (which may be
+    // the right ones, mistyped here): they live in the profile for this run only.
+    if (const platform::ResultCode rc = m_store.write(m_profile, m_saveUserPass && loggedOn);
         platform::failed(rc)) {
         // Said, not only refused: otherwise the user cannot tell why Finish does nothing.
         QMessageBox::warning(this, windowTitle(),

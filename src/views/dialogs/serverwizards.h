@@ -74,7 +74,8 @@ public:
     const protocol::ServerProfile &profile() const { return m_profile; }
 
     // Finish: Logon (off the UI thread, wait cursor, no input meanwhile), then the profile is
-    // saved; the wizard closes only when both succeeded, and shows why otherwise.
+    // saved (the credentials only after a successful logon, and with `saveUserPass`); the
+    // wizard closes only when both succeeded, and shows why otherwise.
     bool validateCurrentPage() override;
     // Closing is refused while the call runs.
     void reject() override;
