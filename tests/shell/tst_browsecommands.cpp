@@ -96,6 +96,31 @@ private slots:
         QVERIFY(enabled);
     }
 
+    void newFolderBelowTheServerNodeGoesToTheTopLevel()
+    {
+        views::FolderTreeModel &tree = w().treeModel();
+        const QModelIndex server = select(QString());
+        QVERIFY(tree.rowCount(server) > 0);
+        const int before = tree.rowCount(server);
+        bool checked = true;
+        bool enabled = false;
+        shelltest::answerNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<views::NewFolderDialog *>(modal);
+            QVERIFY(dialog);
+            checked = dialog->isPrivate();
+            enabled = dialog->findChild<QCheckBox *>(QStringLiteral("c1016"))->isEnabled();
+            dialog->findChild<QLineEdit *>(QStringLiteral("c1041"))->setText(QStringLiteral("Top"));
+            dialog->accept();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::NewFolder));
+        QVERIFY(!checked);
+        QVERIFY(enabled);
+        QCOMPARE(tree.rowCount(server), before + 1);
+        QCOMPARE(tree.index(before, 0, server).data().toString(), QStringLiteral("Top"));
+        const std::vector<std::string> top = m_demo->folderNames("");
+        QVERIFY(std::find(top.begin(), top.end(), "Top") != top.end());
+    }
+
     void aRefusedOrEmptyNewFolderNameKeepsTheDialogOpen()
     {
         const QModelIndex projects = select(QStringLiteral("Projects"));

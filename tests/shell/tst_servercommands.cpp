@@ -11,6 +11,7 @@
 #include "shell/commands/enablerules.h"
 
 #include <config/profilestore.h>
+#include <protocol/serviceclient.h>
 #include <views/browse/browseconstants.h>
 #include <views/browse/browsewindow.h>
 #include <views/browse/foldertreemodel.h>
@@ -144,12 +145,25 @@ void TestServerCommands::addRenameLogOnAndDelete()
     QCOMPARE(storedNames(*started.app), std::vector<std::string>{"DEMO"});
     QCOMPARE(lastMessage(*w), said(views::browsestr::ServerRenamed, "DEMO"));
 
-    // Log on again through the command: the wizard, then message 2025.
+    // Log on again through the command: the wizard, the node's folders listed anew (one that
+    // another client made meanwhile shows), then message 2025.
+    const auto childNames = [&tree, &node] {
+        QStringList names;
+        for (int i = 0; i < tree.rowCount(node); ++i)
+            names << tree.index(i, 0, node).data().toString();
+        return names;
+    };
+    QTRY_VERIFY(!childNames().isEmpty());
+    QVERIFY(!childNames().contains(QStringLiteral("Fresh")));
+    protocol::ServiceClient other;
+    other.fillFromProfile(*tree.profile(node));
+    QVERIFY(other.createFolder(tree.profile(node)->userId, "", "Fresh", "", false).succeeded());
     answerNext<views::LogonWizard>(
         [](views::LogonWizard *wizard) { wizard->button(QWizard::FinishButton)->click(); });
     QVERIFY(frame.router().dispatch(browsecmd::LogOn));
     QCOMPARE(lastMessage(*w), said(views::browsestr::LoggedOn, "DEMO"));
     QCOMPARE(w->selectedNode(), QModelIndex(node));
+    QTRY_VERIFY(childNames().contains(QStringLiteral("Fresh")));
 
     // Delete server: No keeps everything, Yes removes node and profile.
     answerNext<QMessageBox>([](QMessageBox *box) { box->button(QMessageBox::No)->click(); });
