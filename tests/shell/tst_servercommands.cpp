@@ -120,10 +120,13 @@ void TestServerCommands::addRenameLogOnAndDelete()
     views::FolderTreeModel &tree = w->treeModel();
     const int port = m_service.port();
 
+    // Export is offered only while a profile is stored.
+    QVERIFY(!frame.action(browsecmd::ExportProfiles)->isEnabled());
     answerNext<views::AddServerWizard>([port](views::AddServerWizard *wizard) {
         fillAndFinish(wizard, QStringLiteral("Demo"), port);
     });
     QVERIFY(frame.router().dispatch(browsecmd::AddServer));
+    QVERIFY(frame.action(browsecmd::ExportProfiles)->isEnabled());
     QCOMPARE(tree.rowCount(tree.rootIndex()), 1);
     const QPersistentModelIndex node = tree.index(0, 0, tree.rootIndex());
     QCOMPARE(tree.profile(node)->connected, 1u);
@@ -174,6 +177,7 @@ void TestServerCommands::addRenameLogOnAndDelete()
     QCOMPARE(tree.rowCount(tree.rootIndex()), 0);
     QVERIFY(storedNames(*started.app).empty());
     QCOMPARE(lastMessage(*w), said(views::browsestr::ServerDeleted, "DEMO"));
+    QVERIFY(!frame.action(browsecmd::ExportProfiles)->isEnabled());
 }
 
 void TestServerCommands::addWithoutServiceKeepsTheProfileNotConnected()

@@ -31,6 +31,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -383,6 +384,18 @@ void TestServerDialogs::wizardButtonsPerPage()
                       *m_store, false, true);
     logon.show();
     QCOMPARE(shown(logon), QStringLiteral("Finish"));
+
+    // Both carry the caption "A" and the header bitmap; each page its own header texts.
+    for (QWizard *wizard : {static_cast<QWizard *>(&add), static_cast<QWizard *>(&logon)}) {
+        QCOMPARE(wizard->windowTitle(), QStringLiteral("A"));
+        QVERIFY(!wizard->pixmap(QWizard::LogoPixmap).isNull());
+    }
+    const std::pair<QWizardPage *, std::array<int, 2>> headers[] = {
+        {add.infoPage(), {146, 148}}, {add.proxyPage(), {158, 160}}, {add.logonPage(), {163, 164}}};
+    for (const auto &[page, ids] : headers) {
+        QCOMPARE(page->title(), m_module->text(ids[0]));
+        QCOMPARE(page->subTitle(), m_module->text(ids[1]));
+    }
 }
 
 void TestServerDialogs::proxyFieldsFollowTheProxy()
@@ -649,6 +662,9 @@ void TestServerDialogs::sheetRename()
     sheet.show();
     QCOMPARE(sheet.windowTitle(), QStringLiteral("Local"));
     QCOMPARE(sheet.tabs()->count(), 3);
+    QCOMPARE(sheet.tabs()->tabText(0), m_module->text(179));
+    QCOMPARE(sheet.tabs()->tabText(1), m_module->text(201));
+    QCOMPARE(sheet.tabs()->tabText(2), m_module->text(202));
     QCOMPARE(field(sheet.infoPage(), 1021)->text(), QStringLiteral("80"));
     QCOMPARE(field(sheet.infoPage(), 1023)->text(), QStringLiteral("20"));
     QCOMPARE(field(sheet.logonPage(), 1004)->text(), QStringLiteral("kept"));
