@@ -15,6 +15,7 @@
 #include <views/browse/deletedialog.h>
 #include <views/browse/newfolderdialog.h>
 #include <views/common/languagemodule.h>
+#include <views/dialogs/serverpages.h>
 #include <views/dialogs/serverwizards.h>
 #include <views/dialogs/workfolderdialog.h>
 
@@ -331,6 +332,40 @@ private slots:
             QCOMPARE(kept, expected);
         }
         QVERIFY(QDir(chosen).exists());
+    }
+
+    void addServerWithAHistoryWindowActiveAddsToTheWindowItCameFrom()
+    {
+        views::BrowseWindow &browse = w();
+        select(QStringLiteral("Documents"));
+        shelltest::selectFiles(browse, {QStringLiteral("roadmap.md")});
+        QVERIFY(frame().router().dispatch(browsecmd::FileHistory));
+        QVERIFY(!frame().activeBrowseWindow());
+        QVERIFY(frame().action(browsecmd::AddServer)->isEnabled());
+        const int port = profile().port;
+        bool offered = false;
+        shelltest::answerNext<views::AddServerWizard>([&](views::AddServerWizard *wizard) {
+            offered = true;
+            const std::pair<int, QString> fields[] = {{1012, QStringLiteral("Second")},
+                                                      {1017, QStringLiteral("127.0.0.1")},
+                                                      {1020, QStringLiteral("/Service.asmx")},
+                                                      {1021, QString::number(port)},
+                                                      {1023, QStringLiteral("20")}};
+            for (const auto &[id, text] : fields)
+                wizard->infoPage()
+                    ->findChild<QLineEdit *>(QStringLiteral("c%1").arg(id))
+                    ->setText(text);
+            wizard->next();
+            wizard->next();
+            wizard->button(QWizard::FinishButton)->click();
+        });
+        QVERIFY(frame().router().dispatch(browsecmd::AddServer));
+        QVERIFY(offered);
+        views::FolderTreeModel &tree = browse.treeModel();
+        QCOMPARE(tree.rowCount(tree.rootIndex()), 2);
+        QCOMPARE(tree.index(1, 0, tree.rootIndex()).data().toString(), QStringLiteral("Second"));
+        QCOMPARE(browse.messages().textAt(browse.messages().rowCount() - 1),
+                 module().text(views::browsestr::ServerAdded).arg(QStringLiteral("Second")));
     }
 
     void checkedOutRowsDisableDeleteAndRename()

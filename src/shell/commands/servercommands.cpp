@@ -6,6 +6,7 @@
 #include "shell/commands/commandrouter.h"
 #include "shell/commands/enablerules.h"
 
+#include "shell/childwindowtemplates.h"
 #include "shell/cmainframe.h"
 #include "shell/czemapp.h"
 
@@ -16,6 +17,10 @@
 #include <views/common/languagemodule.h>
 #include <views/dialogs/serverflows.h>
 #include <views/dialogs/workfolderdialog.h>
+#include <views/history/czemhistorychildframe.h>
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 namespace shell {
 
@@ -55,9 +60,25 @@ static void storeInNode(BrowseWindow &w, const QPersistentModelIndex &node,
     }
 }
 
+// The browse window whose tree Add server adds to. The command is offered while any child
+// window is active: with a history window active it is the window the history came from,
+// with a comparison window (which keeps no such link) the first browse window open.
+static BrowseWindow *documentBrowse(CommandContext &c)
+{
+    if (BrowseWindow *w = c.browse())
+        return w;
+    if (views::CZemHistoryChildFrame *h = c.history(); h && h->origin())
+        return h->origin();
+    for (QMdiSubWindow *child :
+         ChildWindowTemplates::children(ChildKind::Browse, *c.frame.mdiArea()))
+        if (auto *w = qobject_cast<BrowseWindow *>(child->widget()))
+            return w;
+    return nullptr;
+}
+
 static void addServer(CommandContext &c)
 {
-    BrowseWindow *w = c.browse();
+    BrowseWindow *w = documentBrowse(c);
     if (!w)
         return;
     const std::optional<views::AddedServer> added = views::addServer(flowContext(c, *w), w);
