@@ -6,6 +6,7 @@
 #include "shell/commands/enablerules.h"
 #include "shell/czemapp.h"
 #include "shell/helpviewer.h"
+#include "shell/lockindicators.h"
 #include "shell/profilelistdialog.h"
 #include "shell/shellconstants.h"
 #include "shell/tipsdialog.h"
@@ -330,6 +331,9 @@ void CMainFrame::buildStatusBar()
     m_workFolderPane->setObjectName(QStringLiteral("pane2"));
     m_commentPane = pane(str::PaneComment, 160);
     m_commentPane->setObjectName(QStringLiteral("pane3"));
+    m_lockPanes =
+        new LockIndicators(*bar, {module.text(str::IndicatorCaps), module.text(str::IndicatorNum),
+                                  module.text(str::IndicatorScroll)});
     // "N of M files" while the file list's filter hides rows.
     m_filesPane = new QLabel(bar);
     m_filesPane->setObjectName(QStringLiteral("filesPane"));

@@ -33,6 +33,7 @@ namespace shell {
 
 class CZemApp;
 class CommandRouter;
+class LockIndicators;
 struct CommandContext;
 
 class CMainFrame : public QMainWindow
@@ -149,6 +150,7 @@ private:
     QLabel *m_userPane = nullptr;
     QLabel *m_workFolderPane = nullptr;
     QLabel *m_commentPane = nullptr;
+    LockIndicators *m_lockPanes = nullptr;
     QSplashScreen *m_splash = nullptr;
     bool m_placementSaved = false;
     std::unique_ptr<views::BrowseResources> m_browseResources;

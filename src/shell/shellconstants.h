@@ -41,6 +41,10 @@ inline constexpr int AppTitle = 128;
 inline constexpr int PaneUser = 131;
 inline constexpr int PaneWorkFolder = 132;
 inline constexpr int PaneComment = 173;
+// The lamps of the keyboard's lock keys.
+inline constexpr int IndicatorCaps = 59137;
+inline constexpr int IndicatorNum = 59138;
+inline constexpr int IndicatorScroll = 59139;
 inline constexpr int ProfileFileFilter = 174;
 inline constexpr int ToolsMenu = 176;
 inline constexpr int ToolFolderTitle = 177;

@@ -4,6 +4,7 @@
 #include "shelltestsupport.h"
 
 #include "shell/helpviewer.h"
+#include "shell/lockindicators.h"
 #include "shell/shellconstants.h"
 
 #include <config/registrykeys.h>
@@ -91,6 +92,14 @@ void TestMainFrame::comesUpWithPanesMenusAndABrowseWindow()
     QCOMPARE(frame.userPaneText(), QString::fromStdString(started.app->identity().userName));
     QVERIFY(frame.findChild<QLabel *>(QStringLiteral("pane2")));
     QVERIFY(frame.findChild<QLabel *>(QStringLiteral("pane3")));
+    // The lock-key panes: where the platform tells no lamp (offscreen) they are not shown, rather
+    // than shown as if every lock were off.
+    for (const QString &name :
+         {QStringLiteral("lock0"), QStringLiteral("lock1"), QStringLiteral("lock2")}) {
+        const QLabel *lock = frame.findChild<QLabel *>(name);
+        QVERIFY2(lock, qPrintable(name));
+        QCOMPARE(lock->isVisibleTo(&frame), shell::readLockState().has_value());
+    }
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
     QVERIFY(frame.findChild<QToolBar *>(QStringLiteral("toolbar128")));
     QCOMPARE(frame.smallImages().size(), 15);
