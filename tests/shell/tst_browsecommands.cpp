@@ -368,6 +368,31 @@ private slots:
                  module().text(views::browsestr::ServerAdded).arg(QStringLiteral("Second")));
     }
 
+    void anEmptyWorkingFolderNamedForACheckOutRunsNoJob()
+    {
+        // The files would land in whatever folder the program was started from.
+        QTemporaryDir started;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(started.path()));
+        select(QStringLiteral("Documents"));
+        shelltest::selectFiles(w(), {QStringLiteral("roadmap.md")});
+        bool asked = false;
+        shelltest::answerNext<views::WorkFolderDialog>([&](views::WorkFolderDialog *dialog) {
+            asked = true;
+            dialog->workFolderField()->clear();
+            dialog->accept();
+        });
+        // A job that ran anyway closes its progress dialog by itself.
+        QVERIFY(frame().router().dispatch(browsecmd::CheckOutFiles));
+        QDir::setCurrent(before);
+        QVERIFY(asked);
+        QVERIFY(QDir(started.path()).isEmpty());
+        std::vector<protocol::FileItem> files;
+        QVERIFY(client().getFileList(m_demo->userId(), "Documents", files).succeeded());
+        for (const protocol::FileItem &f : files)
+            QVERIFY2(f.checkoutUser.empty(), f.fileName.c_str());
+    }
+
     void checkedOutRowsDisableDeleteAndRename()
     {
         select(QStringLiteral("Projects\\Website"));

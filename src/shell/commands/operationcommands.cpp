@@ -99,7 +99,7 @@ std::optional<std::string> ownOrInherited(const Selection &s)
 }
 
 // The folder's own or inherited working folder, else the one the user chooses now (stored on
-// the service and in the node); nullopt when the user cancels.
+// the service and in the node); nullopt when the user cancels or names none.
 std::optional<std::string> workingFolderOrAsk(CommandContext &c, const Selection &s)
 {
     if (std::optional<std::string> folder = ownOrInherited(s))
@@ -127,6 +127,10 @@ std::optional<std::string> workingFolderOrAsk(CommandContext &c, const Selection
     }
     if (chosen && s.node.isValid() && w.selectedNode() == s.node)
         w.setSelectedWorkFolder(*chosen);
+    // An empty answer only clears the folder's working folder: it names no folder to work in,
+    // and the job would write into whatever folder the program was started from.
+    if (chosen && chosen->empty())
+        return std::nullopt;
     if (chosen && chosen->size() > 1 && (chosen->back() == '/' || chosen->back() == '\\'))
         chosen->pop_back();
     return chosen;
