@@ -21,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -166,6 +167,7 @@ private slots:
     void workFolderDialog();
     void workFolderDialogFailuresAndClearing_data();
     void workFolderDialogFailuresAndClearing();
+    void workFolderBrowseStartsAtTheTypedFolder();
 
 private:
     ServerFlowContext context(bool saveUserPass);
@@ -973,6 +975,28 @@ void TestServerDialogs::workFolderDialogFailuresAndClearing()
     QVERIFY(calls.setWorkFolder(profile, "Projects", "").succeeded());
     if (dialog.isVisible())
         dialog.reject();
+}
+
+void TestServerDialogs::workFolderBrowseStartsAtTheTypedFolder()
+{
+    const QString start = m_dir->filePath(QStringLiteral("start"));
+    const QString chosen = m_dir->filePath(QStringLiteral("start/chosen"));
+    QVERIFY(QDir().mkpath(chosen));
+    WorkFolderDialog dialog(*m_module, QStringLiteral("Projects"), start, std::nullopt,
+                            engine::ServiceCalls());
+    dialog.show();
+    QString title;
+    QString shownFolder;
+    answerNext<QFileDialog>([&](QFileDialog *browser) {
+        title = browser->windowTitle();
+        shownFolder = browser->directory().absolutePath();
+        browser->setDirectory(chosen);
+        static_cast<QDialog *>(browser)->accept();
+    });
+    dialog.findChild<QPushButton *>(QStringLiteral("c1015"))->click();
+    QCOMPARE(title, m_module->text(180));
+    QCOMPARE(shownFolder, start);
+    QCOMPARE(QDir(dialog.workFolder()).absolutePath(), chosen);
 }
 
 QTEST_MAIN(TestServerDialogs)
