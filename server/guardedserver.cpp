@@ -31,6 +31,11 @@ void ConnectionCounter::leave(const std::string &address)
         m_open.erase(found);
 }
 
+std::string connectionName(const std::string &address, int port)
+{
+    return address + " " + std::to_string(port);
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -264,6 +269,8 @@ bool serveGuardedConnection(int socket, SSL_CTX *tls, const ConnectionRules &rul
     }
     ::shutdown(socket, SHUT_RDWR);
     ::close(socket);
+    if (rules.ended && !address.empty())
+        rules.ended(connectionName(address, port));
     return served;
 }
 

@@ -32,12 +32,18 @@ private:
     std::map<std::string, std::size_t> m_open;
 };
 
+// How a connection is named to the service: its peer's address and port.
+std::string connectionName(const std::string &address, int port);
+
 struct ConnectionRules
 {
     // From the first byte of a request to its last: a client that sends its header or
     // body slower than this loses the connection instead of keeping a worker.
     std::chrono::seconds requestTimeout{30};
     ConnectionCounter *counter = nullptr;
+    // Called with the connection's name once it is closed and no more of its requests
+    // will be served; may be empty.
+    std::function<void(const std::string &)> ended;
 };
 
 // Serves one connection the way cpp-httplib does (keep-alive, its request parser and

@@ -9,6 +9,8 @@
 
 #include <httplib.h>
 
+#include <limits>
+
 namespace server {
 
 HttpFrontEnd::HttpFrontEnd(SoapService &service, Settings settings)
@@ -55,7 +57,9 @@ int HttpFrontEnd::bind(std::string &error)
 {
     m_counter = std::make_unique<ConnectionCounter>(constants::kMaxConnectionsPerAddress);
     const ConnectionRules rules{std::chrono::seconds(m_settings.requestTimeoutSeconds),
-                                m_counter.get()};
+                                m_counter.get(), [this](const std::string &connection) {
+                                    m_service.connectionEnded(connection);
+                                }};
     if (!m_settings.tlsCertificate.empty()) {
         auto tls = std::make_unique<GuardedServer<httplib::SSLServer>>(
             rules, m_settings.tlsCertificate.c_str(), m_settings.tlsKey.c_str());
@@ -77,7 +81,10 @@ int HttpFrontEnd::bind(std::string &error)
     // Headers and body go out in separate writes; without this, Nagle's algorithm and
     // the peer's delayed ACK add tens of milliseconds to every answer.
     server.set_tcp_nodelay(true);
-    server.set_keep_alive_max_count(1000);
+    // No cap on the requests of one kept-alive connection: closing one in the middle of
+    // a chunked download would make the download go on over a new connection, where it
+    // can only be told from another of the same user and file by its offset.
+    server.set_keep_alive_max_count(std::numeric_limits<std::size_t>::max());
     // An idle kept-alive connection holds a worker, and stop() waits for it to time
     // out, so keep the wait short; a chunked transfer reuses its connection at once.
     server.set_keep_alive_timeout(2);
@@ -124,7 +131,7 @@ int HttpFrontEnd::bind(std::string &error)
         }
         HttpReply reply = m_service.handle(
             request.get_header_value("SOAPAction"), body, user, request.remote_addr,
-            request.remote_addr + " " + std::to_string(request.remote_port));
+            connectionName(request.remote_addr, request.remote_port));
         response.status = reply.status;
         response.set_content(std::move(reply.body), std::string(constants::kContentType));
     });

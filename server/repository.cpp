@@ -1240,47 +1240,77 @@ Outcome Repository::readFile(const Caller &caller, std::string_view requestPath,
 
 // How long a download of the latest version keeps to its version between chunks.
 static constexpr auto kDownloadPinLifetime = std::chrono::minutes(10);
+// How long a chunk that came over a new connection may wait to see the connection its
+// download came over end. The worker serving that connection sees the end as soon as
+// the peer closes it, or after the keep-alive time-out when the peer vanished.
+static constexpr auto kConnectionEndWait = std::chrono::seconds(5);
 
 std::int64_t Repository::pinnedVersion(const Caller &caller, const std::string &path,
                                        std::int64_t offset, std::int64_t latest)
 {
     const auto now = std::chrono::steady_clock::now();
-    std::lock_guard lock(m_pinMutex);
+    std::unique_lock lock(m_pinMutex);
     for (auto it = m_pins.begin(); it != m_pins.end();) {
         std::erase_if(it->second, [&](const DownloadPin &pin) {
             return now - pin.touched > kDownloadPinLifetime;
         });
         it = it->second.empty() ? m_pins.erase(it) : std::next(it);
     }
-    std::vector<DownloadPin> &pins = m_pins[{caller.userId, path}];
-    const auto own = std::find_if(pins.begin(), pins.end(), [&](const DownloadPin &pin) {
-        return pin.connection == caller.connection;
-    });
-    if (offset == 0) {
-        DownloadPin &pin = own != pins.end() ? *own : pins.emplace_back();
-        pin = DownloadPin{caller.connection, latest, 0, now};
-        return latest;
-    }
-    if (own != pins.end()) {
-        own->touched = now;
-        return own->version;
+    const std::pair<std::string, std::string> key{caller.userId, path};
+    {
+        std::vector<DownloadPin> &pins = m_pins[key];
+        const auto own = std::find_if(pins.begin(), pins.end(), [&](const DownloadPin &pin) {
+            return pin.connected && pin.connection == caller.connection;
+        });
+        if (offset == 0) {
+            DownloadPin &pin = own != pins.end() ? *own : pins.emplace_back();
+            pin = DownloadPin{caller.connection, latest, 0, now};
+            return latest;
+        }
+        if (own != pins.end()) {
+            own->touched = now;
+            return own->version;
+        }
     }
     // A download that went on over a new connection: the one that stopped at this
-    // offset moves to it. When several did, on different versions, there is no
-    // telling which, and the chunk comes from the latest version.
-    DownloadPin *match = nullptr;
-    for (DownloadPin &pin : pins) {
-        if (pin.nextOffset != offset)
+    // offset moves to it. A download whose connection is still open goes on over that
+    // one, so when several stopped here on different versions, the one whose connection
+    // ended is it; its end may not have been seen yet, so wait for it. When several
+    // ended here on different versions, there is no telling which, and the chunk comes
+    // from the latest version.
+    const auto deadline = now + kConnectionEndWait;
+    bool waited = false;
+    for (;;) {
+        // Looked up again after each wait: the list may have gone meanwhile.
+        std::vector<DownloadPin> &pins = m_pins[key];
+        DownloadPin *ended = nullptr;
+        DownloadPin *open = nullptr;
+        bool endedDiffer = false;
+        bool openDiffer = false;
+        for (DownloadPin &pin : pins) {
+            if (pin.nextOffset != offset)
+                continue;
+            DownloadPin *&first = pin.connected ? open : ended;
+            bool &differ = pin.connected ? openDiffer : endedDiffer;
+            differ = differ || (first && first->version != pin.version);
+            first = first ? first : &pin;
+        }
+        if (!ended && openDiffer && !waited) {
+            waited = m_pinEnded.wait_until(lock, deadline) == std::cv_status::timeout;
             continue;
-        if (match && match->version != pin.version)
+        }
+        DownloadPin *match =
+            ended ? (endedDiffer ? nullptr : ended) : (openDiffer ? nullptr : open);
+        if (!match) {
+            if (pins.empty())
+                m_pins.erase(key);
             return latest;
-        match = match ? match : &pin;
+        }
+        match->connection = caller.connection;
+        match->connected = true;
+        match->touched = std::chrono::steady_clock::now();
+        return match->version;
     }
-    if (!match)
-        return latest;
-    match->connection = caller.connection;
-    match->touched = now;
-    return match->version;
 }
 
 void Repository::advancePin(const Caller &caller, const std::string &path, std::int64_t nextOffset,
@@ -1291,17 +1321,33 @@ void Repository::advancePin(const Caller &caller, const std::string &path, std::
     if (found == m_pins.end())
         return;
     std::vector<DownloadPin> &pins = found->second;
+    const auto ownPin = [&](const DownloadPin &pin) {
+        return pin.connected && pin.connection == caller.connection;
+    };
     if (finished) {
-        std::erase_if(pins,
-                      [&](const DownloadPin &pin) { return pin.connection == caller.connection; });
+        std::erase_if(pins, ownPin);
     } else {
         for (DownloadPin &pin : pins) {
-            if (pin.connection == caller.connection)
+            if (ownPin(pin))
                 pin.nextOffset = nextOffset;
         }
     }
     if (pins.empty())
         m_pins.erase(found);
+}
+
+void Repository::connectionEnded(const std::string &connection)
+{
+    {
+        std::lock_guard lock(m_pinMutex);
+        for (auto &[key, pins] : m_pins) {
+            for (DownloadPin &pin : pins) {
+                if (pin.connection == connection)
+                    pin.connected = false;
+            }
+        }
+    }
+    m_pinEnded.notify_all();
 }
 
 Outcome Repository::checkUploadTarget(SqliteDatabase &db, const Caller &caller,

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -152,9 +153,13 @@ public:
     // latest version stays on the version its first chunk came from, so a check-in
     // landing between two chunks cannot splice two versions into one file. The
     // request names no download, so one is told by its user, path and connection,
-    // and a chunk on a new connection by the offset the download had reached.
+    // and a chunk on a new connection by the offset the download had reached and by
+    // its old connection having ended (see connectionEnded).
     Outcome readFile(const Caller &caller, std::string_view requestPath, std::int64_t version,
                      std::int64_t offset, std::size_t maxBytes, FileChunk &chunk);
+    // The peer closed the connection, or the service did: a download that was pinned to
+    // it can only go on over a new one. Thread-safe.
+    void connectionEnded(const std::string &connection);
     Outcome checkOut(const Caller &caller, std::string_view path, const std::string &localPath);
     Outcome cancelCheckOut(const Caller &caller, std::string_view path);
 
@@ -201,6 +206,8 @@ private:
         std::int64_t version = 0;
         std::int64_t nextOffset = 0;
         std::chrono::steady_clock::time_point touched;
+        // False once its connection has ended: the download may go on over a new one.
+        bool connected = true;
     };
 
     Settings m_settings;
@@ -217,6 +224,7 @@ private:
     // crash or a failed chunk can never leave a session marked busy.
     std::set<std::string> m_busyUploads;
     std::mutex m_pinMutex;
+    std::condition_variable m_pinEnded; // notified when a connection ends
     std::map<std::pair<std::string, std::string>, std::vector<DownloadPin>> m_pins;
 };
 

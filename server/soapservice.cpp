@@ -398,6 +398,11 @@ HttpReply SoapService::handle(std::string_view soapAction, std::string_view body
     }
 }
 
+void SoapService::connectionEnded(const std::string &connection)
+{
+    m_repository.connectionEnded(connection);
+}
+
 HttpReply SoapService::logon(const SoapRequest &request, const std::string &httpUser)
 {
     std::string id = text(request, "UserID");

@@ -31,6 +31,9 @@ public:
                      const std::string &httpUser, const std::string &remoteAddress,
                      const std::string &connection = {});
 
+    // The named connection is closed; none of its requests is in progress. Thread-safe.
+    void connectionEnded(const std::string &connection);
+
 private:
     HttpReply dispatch(const SoapRequest &request, const std::string &httpUser,
                        const std::string &remoteAddress, const std::string &connection);

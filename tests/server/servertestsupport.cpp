@@ -331,7 +331,7 @@ static bool decode(const std::string &text, std::string &out)
 }
 
 std::optional<std::string> SoapClient::getFile(const std::string &user, const std::string &path,
-                                               int version)
+                                               int version, std::string *failure)
 {
     std::string content;
     long long offset = 0;
@@ -340,16 +340,21 @@ std::optional<std::string> SoapClient::getFile(const std::string &user, const st
                                              {"FilePath", path},
                                              {"Version", std::to_string(version)},
                                              {"Offset", std::to_string(offset)}});
-        if (reply.status != 200)
+        const auto fail = [&](const std::string &why) {
+            if (failure)
+                *failure = "GetFile at offset " + std::to_string(offset) + ": " + why;
             return std::nullopt;
+        };
+        if (reply.status != 200)
+            return fail(describe("GetFile", reply));
         pugi::xml_document document;
         if (!document.load_string(reply.body.c_str()))
-            return std::nullopt;
+            return fail("the answer is not XML");
         const pugi::xml_node result =
             document.first_element_by_path("soap:Envelope/soap:Body/GetFileResponse/GetFileResult");
         for (pugi::xml_node piece : result.child("Data").children()) {
             if (!decode(piece.text().get(), content))
-                return std::nullopt;
+                return fail("the data is not base64");
         }
         const long long size = result.child("Size").text().as_llong();
         if (size <= 0)
@@ -373,6 +378,13 @@ std::optional<std::string> value(const std::string &body, const std::string &pat
 std::string faultString(const std::string &body)
 {
     return value(body, "soap:Fault/faultstring").value_or("<no fault>");
+}
+
+std::string describe(const std::string &operation, const Reply &reply)
+{
+    if (reply.status == 0)
+        return operation + ": no answer (the exchange failed)";
+    return operation + ": status " + std::to_string(reply.status) + ", " + faultString(reply.body);
 }
 
 std::vector<std::map<std::string, std::string>> rows(const std::string &body,

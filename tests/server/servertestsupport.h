@@ -120,9 +120,10 @@ public:
     // FileID, Data and bLast.
     Reply uploadChunk(const std::string &operation, const Elements &head, const std::string &fileId,
                       const std::string &piece, bool last, const std::string &comment = "c");
-    // Downloads a version chunk by chunk until Size 0; nullopt on any failure.
+    // Downloads a version chunk by chunk until Size 0; nullopt on any failure, with
+    // failure (when given) saying which chunk failed and how.
     std::optional<std::string> getFile(const std::string &user, const std::string &path,
-                                       int version = -1);
+                                       int version = -1, std::string *failure = nullptr);
 
 private:
     Reply upload(const std::string &operation, const Elements &head, const std::string &content,
@@ -134,6 +135,8 @@ private:
 // Answer readers, by element path below soap:Body, as the client's reader does.
 std::optional<std::string> value(const std::string &body, const std::string &path);
 std::string faultString(const std::string &body);
+// "<operation>: status <n>, <fault text>", for a test's failure message.
+std::string describe(const std::string &operation, const Reply &reply);
 // The rows of a list result, each as a map from field name to text.
 std::vector<std::map<std::string, std::string>> rows(const std::string &body,
                                                      const std::string &path);

@@ -15,6 +15,26 @@ namespace {
 
 constexpr auto kDuration = std::chrono::seconds(6);
 
+// The TotalSize of the latest version's chunk at offset, as the user "shared" sees it:
+// it tells which version the chunk came from.
+std::string latestTotalAt(SoapClient &client, const std::string &path, long long offset)
+{
+    const Reply reply = client.call("GetFile", {{"UserID", "shared"},
+                                                {"FilePath", path},
+                                                {"Version", "-1"},
+                                                {"Offset", std::to_string(offset)}});
+    return value(reply.body, "GetFileResponse/GetFileResult/TotalSize").value_or("?");
+}
+
+bool checkInNewVersion(SoapClient &writer, const std::string &path, std::size_t size)
+{
+    return writer.call("CheckOut",
+                       {{"UserID", "writer"}, {"ServerFilePath", path}, {"LocalFilePath", "w"}})
+                   .status == 200 &&
+           writer.checkin("writer", path, randomBytes(size, static_cast<unsigned>(size))).status ==
+               200;
+}
+
 // Two clients of one user ID (two sessions of one --user account) download the latest
 // version of one file again and again in 1000-byte chunks while a third user checks
 // in new versions as fast as it can. Every download must be one whole version: a
@@ -39,15 +59,25 @@ TEST(Splice, TwoDownloadsOfOneUserIdNeverMixTwoVersions)
     std::atomic<int> spliced = 0;
     std::atomic<int> failed = 0;
     std::atomic<int> checkins = 0;
+    // What the failed calls answered, so that a failure says which call it was.
+    std::vector<std::string> failures;
+    const auto fail = [&](const std::string &what) {
+        ++failed;
+        std::lock_guard lock(mutex);
+        if (failures.size() < 5)
+            failures.push_back(what);
+    };
     std::vector<std::thread> threads;
     for (int reader = 0; reader < 2; ++reader) {
         threads.emplace_back([&] {
             SoapClient client(server.port());
             while (std::chrono::steady_clock::now() < end) {
-                const std::optional<std::string> got = client.getFile("shared", "hot.bin");
+                std::string failure;
+                const std::optional<std::string> got =
+                    client.getFile("shared", "hot.bin", -1, &failure);
                 ++downloads;
                 if (!got) {
-                    ++failed;
+                    fail(failure);
                     continue;
                 }
                 std::lock_guard lock(mutex);
@@ -60,12 +90,11 @@ TEST(Splice, TwoDownloadsOfOneUserIdNeverMixTwoVersions)
         SoapClient client(server.port());
         unsigned seed = 100;
         while (std::chrono::steady_clock::now() < end) {
-            if (client
-                    .call("CheckOut", {{"UserID", "writer"},
-                                       {"ServerFilePath", "hot.bin"},
-                                       {"LocalFilePath", "w"}})
-                    .status != 200) {
-                ++failed;
+            const Reply checkedOut = client.call(
+                "CheckOut",
+                {{"UserID", "writer"}, {"ServerFilePath", "hot.bin"}, {"LocalFilePath", "w"}});
+            if (checkedOut.status != 200) {
+                fail(describe("CheckOut", checkedOut));
                 continue;
             }
             const std::string content = randomBytes(8000 + seed % 3000, seed);
@@ -74,10 +103,11 @@ TEST(Splice, TwoDownloadsOfOneUserIdNeverMixTwoVersions)
                 std::lock_guard lock(mutex);
                 sent.insert(content);
             }
-            if (client.checkin("writer", "hot.bin", content).status == 200)
+            const Reply checkedIn = client.checkin("writer", "hot.bin", content);
+            if (checkedIn.status == 200)
                 ++checkins;
             else
-                ++failed;
+                fail(describe("Checkin", checkedIn));
         }
     });
     for (std::thread &thread : threads)
@@ -85,7 +115,7 @@ TEST(Splice, TwoDownloadsOfOneUserIdNeverMixTwoVersions)
     std::cout << "downloads " << downloads << ", spliced " << spliced << ", check-ins " << checkins
               << "\n";
     EXPECT_EQ(spliced.load(), 0);
-    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(failed.load(), 0) << testing::PrintToString(failures);
     EXPECT_GT(checkins.load(), 10);
     EXPECT_GT(downloads.load(), 10);
 }
@@ -102,27 +132,47 @@ TEST(Splice, ADownloadThatGoesOnOverANewConnectionKeepsItsVersion)
     ASSERT_EQ(reader.logon("shared"), "shared");
     ASSERT_EQ(writer.logon("writer"), "writer");
     ASSERT_EQ(writer.addFile("writer", "", "f.bin", randomBytes(2500, 1)).status, 200);
-    auto totalAt = [&](long long offset) {
-        const Reply reply = reader.call("GetFile", {{"UserID", "shared"},
-                                                    {"FilePath", "f.bin"},
-                                                    {"Version", "-1"},
-                                                    {"Offset", std::to_string(offset)}});
-        return value(reply.body, "GetFileResponse/GetFileResult/TotalSize").value_or("?");
-    };
-    EXPECT_EQ(totalAt(0), "2500");
+    EXPECT_EQ(latestTotalAt(reader, "f.bin", 0), "2500");
     reader.disconnect();
-    ASSERT_EQ(writer
-                  .call("CheckOut",
-                        {{"UserID", "writer"}, {"ServerFilePath", "f.bin"}, {"LocalFilePath", "w"}})
-                  .status,
-              200);
-    ASSERT_EQ(writer.checkin("writer", "f.bin", randomBytes(4000, 2)).status, 200);
-    EXPECT_EQ(totalAt(1000), "2500");
+    ASSERT_TRUE(checkInNewVersion(writer, "f.bin", 4000));
+    EXPECT_EQ(latestTotalAt(reader, "f.bin", 1000), "2500");
     reader.disconnect();
-    EXPECT_EQ(totalAt(2000), "2500");
-    EXPECT_EQ(totalAt(2500), "2500");
+    EXPECT_EQ(latestTotalAt(reader, "f.bin", 2000), "2500");
+    EXPECT_EQ(latestTotalAt(reader, "f.bin", 2500), "2500");
     // Finished: the next download is of the new latest version.
-    EXPECT_EQ(totalAt(0), "4000");
+    EXPECT_EQ(latestTotalAt(reader, "f.bin", 0), "4000");
+}
+
+// Two downloads of one user ID stand at the same offset on two versions, and one goes
+// on over a new connection: it is the one whose connection ended, so each keeps its
+// own version, whichever of them reconnects and whether or not the service has seen
+// the old connection end when the new one's chunk arrives.
+TEST(Splice, DownloadsAtOneOffsetOnTwoVersionsKeepTheirsAcrossANewConnection)
+{
+    TempDir data;
+    ServerProcess server;
+    ASSERT_TRUE(server.start(data.path(), {"--chunk-size", "1000"}));
+    SoapClient older(server.port());
+    SoapClient newer(server.port());
+    SoapClient writer(server.port());
+    ASSERT_EQ(older.logon("shared"), "shared");
+    ASSERT_EQ(writer.logon("writer"), "writer");
+    ASSERT_EQ(writer.addFile("writer", "", "f.bin", randomBytes(2500, 1)).status, 200);
+    ASSERT_EQ(latestTotalAt(older, "f.bin", 0), "2500");
+    ASSERT_TRUE(checkInNewVersion(writer, "f.bin", 4000));
+    ASSERT_EQ(latestTotalAt(newer, "f.bin", 0), "4000");
+
+    older.disconnect();
+    EXPECT_EQ(latestTotalAt(older, "f.bin", 1000), "2500");
+    EXPECT_EQ(latestTotalAt(newer, "f.bin", 1000), "4000");
+    newer.disconnect();
+    EXPECT_EQ(latestTotalAt(newer, "f.bin", 2000), "4000");
+    EXPECT_EQ(latestTotalAt(older, "f.bin", 2000), "2500");
+    // Both go on over new connections, one after the other.
+    older.disconnect();
+    newer.disconnect();
+    EXPECT_EQ(latestTotalAt(newer, "f.bin", 3000), "4000");
+    EXPECT_EQ(latestTotalAt(older, "f.bin", 2500), "2500");
 }
 
 } // namespace
