@@ -574,6 +574,27 @@ private slots:
         QVERIFY(!w().treeModel().findPath(server, "Projects\\Tools").isValid());
     }
 
+    // The selected folder moves away: its new parent is selected and listed, and no other
+    // folder is listed on the way (the view would first move the selection to a neighbour).
+    void movingTheSelectedFolderListsOnlyItsNewParent()
+    {
+        const QModelIndex server = w().treeModel().index(0, 0, w().treeModel().rootIndex());
+        select(QStringLiteral("Documents"));
+        const QModelIndex neighbour = w().treeModel().findPath(server, "Private");
+        QVERIFY(w().treeModel().canFetchMore(neighbour));
+        const std::string tree = engine::makeZemTreeBlock("127.0.0.1", "Documents");
+        views::DropRequest folder;
+        folder.kind = views::DropRequest::Kind::ZemTree;
+        folder.target = w().treeModel().findPath(server, "Projects");
+        folder.targetPath = "Projects";
+        folder.block = QByteArray(tree.data(), static_cast<qsizetype>(tree.size()));
+        w().dropHandler(w(), folder);
+        w().runner().waitIdle();
+        QTRY_VERIFY(w().treeModel().findPath(server, "Projects\\Documents").isValid());
+        QCOMPARE(w().selectedNode(), w().treeModel().findPath(server, "Projects"));
+        QVERIFY(w().treeModel().canFetchMore(w().treeModel().findPath(server, "Private")));
+    }
+
     void aDropFromAnotherServerIsRefused()
     {
         const QModelIndex documents = select(QStringLiteral("Documents"));

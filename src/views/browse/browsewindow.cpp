@@ -515,6 +515,13 @@ void BrowseWindow::selectNode(const QModelIndex &index)
     m_treeView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
 }
 
+void BrowseWindow::removeMovedFolder(const QModelIndex &index)
+{
+    m_suppressPopulate = true;
+    m_tree.removeNode(index);
+    m_suppressPopulate = false;
+}
+
 void BrowseWindow::onCurrentChanged(const QModelIndex &current)
 {
     ++m_populateGeneration;

@@ -110,6 +110,10 @@ public:
 
     // --- Tree and list actions --------------------------------------------------------------
     void selectNode(const QModelIndex &index);
+    // Takes away the node of a folder that went elsewhere. When the selection was in it, the
+    // node the view moves the selection to is not listed: the caller selects the folder's new
+    // place next, and listing a neighbour on the way would only flash its files.
+    void removeMovedFolder(const QModelIndex &index);
     // F5: the root reloads the server nodes; a logged-on server or a folder lists its
     // folders and files again.
     void refresh(const QModelIndex &index);

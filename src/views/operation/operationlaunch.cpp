@@ -29,7 +29,7 @@ void applyChange(BrowseWindow &w, const QPersistentModelIndex &server,
     // node goes (a target never listed yet lists the moved folder when it is opened).
     const QPersistentModelIndex keptTarget(target);
     if (source.isValid())
-        tree.removeNode(source);
+        w.removeMovedFolder(source);
     if (!keptTarget.isValid())
         return;
     if (tree.isListed(keptTarget))
