@@ -177,4 +177,33 @@ TEST(Splice, DownloadsAtOneOffsetOnTwoVersionsKeepTheirsAcrossANewConnection)
     EXPECT_EQ(latestTotalAt(older, "f.bin", 2500), "2500");
 }
 
+// The chunk on the new connection arrives before the service has seen the old one end
+// (the client closed it, but its worker has not noticed yet): the chunk waits for the
+// end instead of taking the latest version.
+TEST(Splice, AChunkOnANewConnectionWaitsForTheOldConnectionToEnd)
+{
+    TempDir data;
+    ServerProcess server;
+    ASSERT_TRUE(server.start(data.path(), {"--chunk-size", "1000"}));
+    SoapClient older(server.port());
+    SoapClient newer(server.port());
+    SoapClient writer(server.port());
+    ASSERT_EQ(older.logon("shared"), "shared");
+    ASSERT_EQ(writer.logon("writer"), "writer");
+    ASSERT_EQ(writer.addFile("writer", "", "f.bin", randomBytes(2500, 1)).status, 200);
+    ASSERT_EQ(latestTotalAt(older, "f.bin", 0), "2500");
+    ASSERT_TRUE(checkInNewVersion(writer, "f.bin", 4000));
+    ASSERT_EQ(latestTotalAt(newer, "f.bin", 0), "4000");
+
+    // The old connection stays open until the chunk on the new one is in the service.
+    SoapClient olderAgain(server.port());
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        older.disconnect();
+    });
+    EXPECT_EQ(latestTotalAt(olderAgain, "f.bin", 1000), "2500");
+    closer.join();
+    EXPECT_EQ(latestTotalAt(newer, "f.bin", 1000), "4000");
+}
+
 } // namespace
