@@ -142,6 +142,8 @@ private slots:
     void decimalTexts();
     void finishRefusedOnBadNumbers_data();
     void finishRefusedOnBadNumbers();
+    void nextRefusesANumberThatCannotWork_data();
+    void nextRefusesANumberThatCannotWork();
     void addWizardRefusesAnotherProfilesName();
     void wizardButtonsPerPage();
     void proxyFieldsFollowTheProxy();
@@ -332,6 +334,50 @@ void TestServerDialogs::finishRefusedOnBadNumbers()
     QCOMPARE(wizard.result() == QDialog::Accepted, finishes);
     if (finishes)
         QCOMPARE(wizard.profile(false, "me").port, std::uint16_t(8080));
+}
+
+void TestServerDialogs::nextRefusesANumberThatCannotWork_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("timeout");
+    QTest::addColumn<int>("refusal"); // 0: Next goes on
+    QTest::newRow("port above 16 bits") << "70000"
+                                        << "60" << 3043;
+    QTest::newRow("port 0") << "0"
+                            << "60" << 3043;
+    QTest::newRow("negative time-out") << "8080"
+                                       << "-5" << 3044;
+    QTest::newRow("time-out 0") << "8080"
+                                << "0" << 3044;
+    QTest::newRow("a day") << "65535"
+                           << "86400" << 0;
+    // Not numbers at all: refused only by Finish, without a message.
+    QTest::newRow("no number") << "80a"
+                               << "60" << 0;
+}
+
+void TestServerDialogs::nextRefusesANumberThatCannotWork()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, timeout);
+    QFETCH(int, refusal);
+    AddServerWizard wizard(*m_module, {}, true);
+    wizard.show();
+    setText(wizard.infoPage(), 1012, QStringLiteral("New"));
+    setText(wizard.infoPage(), 1017, QStringLiteral("127.0.0.1"));
+    setText(wizard.infoPage(), 1020, QStringLiteral("/Service.asmx"));
+    setText(wizard.infoPage(), 1021, port);
+    setText(wizard.infoPage(), 1023, timeout);
+    QString message;
+    if (refusal != 0)
+        answerMessage(&message);
+    wizard.next();
+    if (refusal == 0) {
+        QCOMPARE(wizard.currentPage(), static_cast<QWizardPage *>(wizard.proxyPage()));
+        return;
+    }
+    QCOMPARE(message, m_module->text(refusal));
+    QCOMPARE(wizard.currentPage(), static_cast<QWizardPage *>(wizard.infoPage()));
 }
 
 void TestServerDialogs::addWizardRefusesAnotherProfilesName()
@@ -722,6 +768,10 @@ void TestServerDialogs::sheetRefusesANumberFieldThatIsNoNumber_data()
     QTest::newRow("port empty") << 1021 << "" << 3043;
     QTest::newRow("time-out not a number") << 1023 << "one minute" << 3044;
     QTest::newRow("time-out empty") << 1023 << "" << 3044;
+    // Numbers that cannot work: another port once kept to 16 bits, calls that never time out.
+    QTest::newRow("port above 16 bits") << 1021 << "70000" << 3043;
+    QTest::newRow("negative time-out") << 1023 << "-5" << 3044;
+    QTest::newRow("time-out 0") << 1023 << "0" << 3044;
     QTest::newRow("port a number") << 1021 << "8080" << 0;
 }
 

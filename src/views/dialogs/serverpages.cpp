@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -42,6 +43,16 @@ std::optional<int> parseDecimal(const QString &text)
 int decimalOrZero(const QString &text)
 {
     return parseDecimal(text).value_or(0);
+}
+
+bool isValidPort(int port)
+{
+    return port >= 1 && port <= 65535;
+}
+
+bool isValidTimeout(int seconds)
+{
+    return seconds >= 1 && seconds <= 86400;
 }
 
 static QString fromStd(const std::string &s)
@@ -124,6 +135,34 @@ QString ServerInfoPage::timeoutText() const
     return m_timeout->text();
 }
 
+std::pair<QLineEdit *, int> ServerInfoPage::refusedField(bool unparsable) const
+{
+    const struct
+    {
+        QLineEdit *field;
+        bool (*valid)(int);
+        int message;
+    } checks[] = {{m_port, isValidPort, dlgstr::ProfileBadPort},
+                  {m_timeout, isValidTimeout, dlgstr::ProfileBadTimeout}};
+    for (const auto &check : checks) {
+        const std::optional<int> value = parseDecimal(check.field->text());
+        if (value ? !check.valid(*value) : unparsable)
+            return {check.field, check.message};
+    }
+    return {nullptr, 0};
+}
+
+bool ServerInfoPage::acceptNumbers(bool unparsable, QWidget *messageParent)
+{
+    const auto [field, message] = refusedField(unparsable);
+    if (!field)
+        return true;
+    QMessageBox::warning(messageParent, messageParent->windowTitle(), module().text(message));
+    field->setFocus();
+    field->selectAll();
+    return false;
+}
+
 bool ServerInfoPage::validatePage()
 {
     if (acceptName && !acceptName(name())) {
@@ -131,7 +170,9 @@ bool ServerInfoPage::validatePage()
         m_name->selectAll();
         return false;
     }
-    return true;
+    // A text that is no number is refused only at Finish, without a message, as the wizard
+    // always did; a number that cannot work is refused here, saying why.
+    return acceptNumbers(false, wizard() ? static_cast<QWidget *>(wizard()) : this);
 }
 
 // --- ServerProxyPage ---------------------------------------------------------------------

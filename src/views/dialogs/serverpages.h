@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QCheckBox;
 class QLineEdit;
@@ -24,6 +25,10 @@ class LanguageModule;
 std::optional<int> parseDecimal(const QString &text);
 // parseDecimal, with 0 for a text that is not a number.
 int decimalOrZero(const QString &text);
+// A port from 1 to 65535 and a time-out from 1 to 86400 seconds. A port kept to its low 16
+// bits would reach another service, and a time-out of 0 or less leaves calls unbounded.
+bool isValidPort(int port);
+bool isValidTimeout(int seconds);
 
 // A page whose layout is a form of the language module (see FormDialog).
 class ServerPage : public QWizardPage
@@ -70,6 +75,13 @@ public:
     // Asked when Next leaves the page; shows its own message and returns false to stay.
     std::function<bool(const QString &name)> acceptName;
     bool validatePage() override;
+
+    // The first of the port and time-out fields that cannot be stored, with the message that
+    // says why (nullptr when both can): a number out of range, or with `unparsable` also a
+    // text that is no number.
+    std::pair<QLineEdit *, int> refusedField(bool unparsable) const;
+    // Shows refusedField's message, focuses the field and returns false; true when none.
+    bool acceptNumbers(bool unparsable, QWidget *messageParent);
 
     QLineEdit *nameField() const { return m_name; }
     QLineEdit *portField() const { return m_port; }

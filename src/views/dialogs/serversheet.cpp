@@ -14,8 +14,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <utility>
-
 namespace views {
 
 ServerSheet::ServerSheet(const LanguageModule &module, const protocol::ServerProfile &profile,
@@ -57,17 +55,11 @@ ServerSheet::ServerSheet(const LanguageModule &module, const protocol::ServerPro
 bool ServerSheet::apply()
 {
     // A port or time-out that is not a number would be stored as 0 over the profile's working
-    // value, and the server could no longer be reached: the user corrects it first.
-    for (const auto &[field, refusal] :
-         {std::pair{m_info->portField(), dlgstr::ProfileBadPort},
-          std::pair{m_info->timeoutField(), dlgstr::ProfileBadTimeout}}) {
-        if (!parseDecimal(field->text())) {
-            QMessageBox::warning(this, windowTitle(), m_module.text(refusal));
-            m_tabs->setCurrentWidget(m_info);
-            field->setFocus();
-            field->selectAll();
-            return false;
-        }
+    // value, and one out of range would reach another port or never time out: the user
+    // corrects it first.
+    if (m_info->refusedField(true).first) {
+        m_tabs->setCurrentWidget(m_info);
+        return m_info->acceptNumbers(true, this);
     }
     protocol::ServerProfile changed = m_profile;
     m_info->applyTo(changed);
