@@ -16,6 +16,7 @@
 
 #include <config/profilestore.h>
 #include <views/browse/browseresources.h>
+#include <views/browse/browsewindow.h>
 #include <views/common/errortext.h>
 #include <views/common/languagemodule.h>
 #include <views/dialogs/optionsheet.h>
@@ -673,6 +674,12 @@ void CMainFrame::serverProfiles()
     });
     connect(&dialog, &ProfileListDialog::profileWritten, this, &CMainFrame::profileWritten);
     dialog.exec();
+    const std::vector<protocol::ServerProfile> stored = m_app.profiles().readAll();
+    for (QMdiSubWindow *child : ChildWindowTemplates::children(ChildKind::Browse, *m_mdiArea)) {
+        if (auto *w = qobject_cast<views::BrowseWindow *>(child->widget()))
+            w->syncServers(stored);
+    }
+    updateCommandStates();
 }
 
 void CMainFrame::customizeTools()

@@ -179,6 +179,9 @@ void CMainFrame::installBrowseCommands()
     }
 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] {
+        // Another window may have added, renamed or deleted a server meanwhile.
+        if (views::BrowseWindow *w = activeBrowseWindow())
+            w->syncServers(m_app.profiles().readAll());
         updateCommandStates();
         if (views::BrowseWindow *w = activeBrowseWindow())
             m_filesPane->setText(w->fileCountText());

@@ -5,6 +5,7 @@
 #include "demoservice.h"
 #include "shell/commands/commandrouter.h"
 #include "shell/commands/enablerules.h"
+#include "shell/shellconstants.h"
 
 #include <config/profilestore.h>
 #include <platform/machineidentity.h>
@@ -24,8 +25,11 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace shell;
@@ -391,6 +395,72 @@ private slots:
         QVERIFY(client().getFileList(m_demo->userId(), "Documents", files).succeeded());
         for (const protocol::FileItem &f : files)
             QVERIFY2(f.checkoutUser.empty(), f.fileName.c_str());
+    }
+
+    // Window two still shows what window one changed in the store: on activation it drops a
+    // deleted server (without asking to log on to a neighbour), shows a renamed one under its
+    // new name, replaces one whose port changed, and keeps the logon of one left alone.
+    void anotherWindowsServerChangesReachThisWindow()
+    {
+        config::ProfileStore &store = m_demo->app->app->profiles();
+        const protocol::ServerProfile demo = profile();
+        protocol::ServerProfile second = demo;
+        second.name = "Second";
+        protocol::ServerProfile third = demo;
+        third.name = "Third";
+        QCOMPARE(store.add(second, false), 0);
+        QCOMPARE(store.add(third, false), 0);
+        frame().action(cmd::New)->trigger();
+        QMdiSubWindow *two = frame().mdiArea()->activeSubWindow();
+        auto *w2 = qobject_cast<views::BrowseWindow *>(two->widget());
+        QVERIFY(w2);
+        views::FolderTreeModel &tree = w2->treeModel();
+        const auto names = [&tree] {
+            QStringList n;
+            for (int r = 0; r < tree.rowCount(tree.rootIndex()); ++r)
+                n << tree.index(r, 0, tree.rootIndex()).data().toString();
+            return n;
+        };
+        QCOMPARE(names(), (QStringList{QString::fromStdString(demo.name), "Second", "Third"}));
+        // Logged on to the demo server and to Second, with Second selected.
+        shelltest::selectPath(*w2, QString(), 0);
+        shelltest::selectPath(*w2, QStringLiteral("Documents"), 1);
+        QVERIFY(tree.profile(tree.index(1, 0, tree.rootIndex()))->connected);
+
+        // Meanwhile, elsewhere: Second deleted and Third renamed; the demo server unchanged.
+        QCOMPARE(store.remove("Second"), 0);
+        protocol::ServerProfile renamed = third;
+        renamed.name = "Renamed";
+        QCOMPARE(store.rename("Third", renamed, false), 0);
+        int modals = 0;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&modals] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                ++modals;
+                modal->close();
+            }
+        });
+        watch.start(20);
+        frame().mdiArea()->activatePreviousSubWindow();
+        frame().mdiArea()->setActiveSubWindow(two);
+        QTest::qWait(100);
+        watch.stop();
+        QCOMPARE(modals, 0);
+        QCOMPARE(names(), (QStringList{QString::fromStdString(demo.name), "Renamed"}));
+        const QModelIndex kept = tree.index(0, 0, tree.rootIndex());
+        QVERIFY(tree.profile(kept)->connected);
+        QVERIFY(tree.rowCount(kept) > 0);
+        QVERIFY(!tree.profile(tree.index(1, 0, tree.rootIndex()))->connected);
+
+        // A changed connection: the node comes back fresh, not logged on.
+        protocol::ServerProfile moved = demo;
+        moved.port = static_cast<std::uint16_t>(demo.port + 1);
+        QCOMPARE(store.write(moved, false), 0);
+        frame().mdiArea()->activatePreviousSubWindow();
+        frame().mdiArea()->setActiveSubWindow(two);
+        QCOMPARE(names(), (QStringList{"Renamed", QString::fromStdString(demo.name)}));
+        QCOMPARE(tree.profile(tree.index(1, 0, tree.rootIndex()))->port, moved.port);
+        QVERIFY(!tree.profile(tree.index(1, 0, tree.rootIndex()))->connected);
     }
 
     void checkedOutRowsDisableDeleteAndRename()

@@ -7,6 +7,7 @@
 #include <engine/dragblock.h>
 #include <engine/localstate.h>
 #include <engine/safename.h>
+#include <platform/registry.h>
 
 #include <QApplication>
 #include <QFutureWatcher>
@@ -426,6 +427,50 @@ const protocol::ServerProfile *BrowseWindow::selectedServer() const
 std::vector<engine::SelectionNode> BrowseWindow::selectedChain() const
 {
     return m_tree.chain(selectedNode());
+}
+
+static bool sameConnection(const protocol::ServerProfile &a, const protocol::ServerProfile &b)
+{
+    return a.server == b.server && a.url == b.url && a.port == b.port && a.useSsl == b.useSsl &&
+           a.timeout == b.timeout && a.useProxy == b.useProxy && a.proxyServer == b.proxyServer;
+}
+
+void BrowseWindow::syncServers(const std::vector<protocol::ServerProfile> &stored)
+{
+    const QModelIndex root = m_tree.rootIndex();
+    std::vector<bool> shown(stored.size(), false);
+    for (int row = m_tree.rowCount(root) - 1; row >= 0; --row) {
+        const QModelIndex node = m_tree.index(row, 0, root);
+        protocol::ServerProfile *p = m_tree.profile(node);
+        if (!p)
+            continue;
+        const auto match = std::find_if(stored.begin(), stored.end(), [p](const auto &s) {
+            return platform::namesEqual(s.name, p->name);
+        });
+        const auto index = static_cast<std::size_t>(match - stored.begin());
+        if (match != stored.end() && !shown[index] && sameConnection(*match, *p)) {
+            shown[index] = true;
+            if (p->name != match->name) { // renamed in letter case only
+                p->name = match->name;
+                m_tree.recordChanged(node);
+            }
+            continue;
+        }
+        // Leaving a node that goes: the view would otherwise move the selection to a
+        // neighbour, and a server there that is not logged on would ask to log on.
+        QModelIndex up = selectedNode();
+        while (up.isValid() && up != node)
+            up = up.parent();
+        if (up == node)
+            selectNode(root);
+        m_suppressPopulate = true;
+        m_tree.removeNode(node);
+        m_suppressPopulate = false;
+    }
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (!shown[i])
+            m_tree.addServer(stored[i]);
+    }
 }
 
 std::vector<protocol::ServerProfile> BrowseWindow::serverProfiles() const

@@ -87,6 +87,13 @@ public:
     std::vector<engine::SelectionNode> selectedChain() const;
     // The profiles of the server nodes, in tree order, as the nodes hold them.
     std::vector<protocol::ServerProfile> serverProfiles() const;
+    // Brings the server nodes in line with the stored profiles after another window or a
+    // dialog changed them: a node whose profile is no longer stored goes, and a stored profile
+    // without a node gets one at the end. A node whose stored connection changed (server,
+    // object path, port, SSL, time-out, proxy) is replaced by a fresh one, not logged on. The
+    // other nodes keep their logon and folders. A stale node would otherwise log on with old
+    // settings, and its logon would store a deleted or renamed profile again.
+    void syncServers(const std::vector<protocol::ServerProfile> &stored);
     std::optional<std::string> selectedFolderPath() const;
     // Source rows of the selected files, in the order the list shows them.
     std::vector<int> selectedRows() const;
