@@ -650,11 +650,16 @@ private slots:
         h->list()->header()->resizeSection(0, 91);
         h->list()->header()->resizeSection(3, 250);
         h->list()->header()->moveSection(3, 0); // comment first
+        // The date column at its default holds a whole date in this font.
+        const int dateWidth = h->list()->header()->sectionSize(2);
+        QVERIFY(dateWidth >= 120);
+        QVERIFY(dateWidth >
+                h->list()->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/08 04:12:33")));
         frame().mdiArea()->activeSubWindow()->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const config::SettingsValues after = settings.values();
         QCOMPARE(after.colHistory,
-                 (std::array<std::int32_t, 9>{91, 200, 120, 250, 111, 112, 113, 114, 115}));
+                 (std::array<std::int32_t, 9>{91, 200, dateWidth, 250, 111, 112, 113, 114, 115}));
         QCOMPARE(after.colHistoryOrder, (std::array<std::int32_t, 9>{3, 0, 1, 2, 4, 3, 2, 1, 0}));
 
         // The next file history opens with them; the folder layout with its own entries.

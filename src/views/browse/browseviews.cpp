@@ -2,15 +2,11 @@
 
 #include "views/browse/browseconstants.h"
 #include "views/browse/foldertreemodel.h"
+#include "views/common/sortimageheader.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QPainter>
-#include <QPixmap>
-#include <QStyleOptionHeader>
-
-#include <algorithm>
 
 namespace views {
 
@@ -120,67 +116,10 @@ static void listDrop(QDropEvent *event, const ListDropRules &rules)
     event->ignore();
 }
 
-FileListHeader::FileListHeader(QWidget *parent)
-    : QHeaderView(Qt::Horizontal, parent)
-{
-}
-
-static QPixmap sectionImage(const QHeaderView &header, int logicalIndex)
-{
-    const QAbstractItemModel *model = header.model();
-    if (!model)
-        return {};
-    const QVariant image =
-        model->headerData(logicalIndex, header.orientation(), Qt::DecorationRole);
-    return image.canConvert<QPixmap>() ? image.value<QPixmap>() : QPixmap();
-}
-
-// The gap between the title and the image.
-constexpr int kImageGap = 4;
-
-void FileListHeader::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
-{
-    const QPixmap image = sectionImage(*this, logicalIndex);
-    if (image.isNull()) {
-        QHeaderView::paintSection(painter, rect, logicalIndex);
-        return;
-    }
-    QStyleOptionHeaderV2 option;
-    initStyleOption(&option);
-    initStyleOptionForIndex(&option, logicalIndex);
-    option.rect = rect;
-    option.icon = QIcon();
-    painter->save();
-    painter->setBrushOrigin(rect.topLeft());
-    style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
-
-    // The title takes what the image leaves; a right-aligned title ends before the image.
-    const QRect label = style()->subElementRect(QStyle::SE_HeaderLabel, &option, this);
-    const QSize imageSize = image.deviceIndependentSize().toSize();
-    const int room = imageSize.width() + kImageGap;
-    QRect title = label.adjusted(0, 0, -room, 0);
-    if (!(option.textAlignment & Qt::AlignRight))
-        title.setWidth(std::min(title.width(), option.fontMetrics.horizontalAdvance(option.text)));
-    QStyleOptionHeaderV2 text = option;
-    text.rect = title;
-    style()->drawControl(QStyle::CE_HeaderLabel, &text, painter, this);
-    const int x = std::min(title.right() + 1 + kImageGap, label.right() + 1 - imageSize.width());
-    const int y = label.top() + (label.height() - imageSize.height()) / 2;
-    painter->setClipRect(rect);
-    painter->drawPixmap(QPoint(std::max(x, rect.left()), y), image);
-    painter->restore();
-}
-
-QSize FileListHeader::sectionSizeFromContents(int logicalIndex) const
-{
-    // Qt counts a decoration in already; only the gap differs.
-    return QHeaderView::sectionSizeFromContents(logicalIndex) + QSize(kImageGap, 0);
-}
-
 FileDetailsView::FileDetailsView(QWidget *parent)
     : QTreeView(parent)
 {
-    setHeader(new FileListHeader(this));
+    setHeader(new SortImageHeader(this));
     setDragEnabled(true);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);

@@ -4,7 +4,6 @@
 // formats: the tree takes drops on folders of logged-on servers (move for files from the
 // list, copy otherwise); the file list takes files from the desktop only.
 
-#include <QHeaderView>
 #include <QListView>
 #include <QTreeView>
 
@@ -31,20 +30,6 @@ struct ListDropRules
 {
     std::function<bool()> accepts;
     std::function<void(const QMimeData *)> drop;
-};
-
-// The file list's header draws a section's image (the sort direction of the last clicked
-// column) at the right of its title, where list headers have always shown it, rather than
-// where Qt puts a decoration, before the title.
-class FileListHeader : public QHeaderView
-{
-    Q_OBJECT
-public:
-    explicit FileListHeader(QWidget *parent = nullptr);
-
-protected:
-    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
-    QSize sectionSizeFromContents(int logicalIndex) const override;
 };
 
 class FileDetailsView : public QTreeView

@@ -2,12 +2,14 @@
 
 #include "views/browse/browseconstants.h"
 #include "views/browse/browsewindow.h"
+#include "views/common/sortimageheader.h"
 
 #include <config/settings.h>
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -25,6 +27,7 @@ CZemHistoryListView::CZemHistoryListView(HistoryModel &model, QWidget *parent)
     : QTreeView(parent)
     , m_model(model)
 {
+    setHeader(new SortImageHeader(this));
     setModel(&model);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -171,11 +174,22 @@ void CZemHistoryChildFrame::applyColumns()
 {
     const config::SettingsValues &v = m_settings.values();
     const HistoryColumnSpan span = historyColumnSpan(m_model.layout());
+    // As in the file list: a default date column holds a whole date ("2026/12/08 04:12:33")
+    // in the desktop's font; a width the user set is kept as it is.
+    const int dateWidth =
+        m_list->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) +
+        2 * m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    const config::SettingsValues defaults;
     QHeaderView *header = m_list->header();
     for (int c = 0; c < span.count; ++c) {
-        const int stored = v.colHistory[std::size_t(span.first + c)];
-        header->resizeSection(c, v.saveColumnSize != 0 && stored > 0 ? stored
-                                                                     : m_model.defaultWidth(c));
+        const std::size_t i = std::size_t(span.first + c);
+        const int stored = v.colHistory[i];
+        const bool userSet =
+            v.saveColumnSize != 0 && stored > 0 && stored != defaults.colHistory[i];
+        int width = m_model.defaultWidth(c);
+        if (m_model.fieldOf(c) == HistoryModel::Field::Date)
+            width = std::max(width, dateWidth);
+        header->resizeSection(c, userSet ? stored : width);
     }
     if (v.saveColumnOrder != 0) {
         // Only an order that names each column once is applied.
