@@ -169,6 +169,7 @@ private slots:
     void workFolderDialog();
     void workFolderDialogFailuresAndClearing_data();
     void workFolderDialogFailuresAndClearing();
+    void workFolderDialogWantsAFullPath();
     void workFolderBrowseStartsAtTheTypedFolder();
 
 private:
@@ -945,6 +946,48 @@ void TestServerDialogs::workFolderDialog()
     QCOMPARE(recorded, createIt && withServer ? local : QString());
     if (createIt && withServer) // leave the service as the other rows expect it
         QVERIFY(calls.setWorkFolder(profile, "Projects", "").succeeded());
+}
+
+// A relative path would land wherever the program was started: refused, nothing made and
+// nothing sent. "~" is the home folder.
+void TestServerDialogs::workFolderDialogWantsAFullPath()
+{
+    const ServerProfile profile = localProfile("Demo", m_open.port());
+    const engine::ServiceCalls calls;
+    QVERIFY(calls.logon(profile, m_identity).result.succeeded());
+    QVERIFY(calls.setWorkFolder(profile, "Projects", "/kept").succeeded());
+    const auto recorded = [&] {
+        for (const protocol::FolderItem &f : calls.listNode(profile, "", true, false).folders) {
+            if (f.name == "Projects")
+                return QString::fromStdString(f.workFolderPath);
+        }
+        return QString();
+    };
+    WorkFolderDialog dialog(*m_module, QStringLiteral("Projects"), QStringLiteral("/kept"), profile,
+                            calls);
+    QString storedText;
+    dialog.stored = [&storedText](const QString &text) {
+        storedText = text;
+    };
+    dialog.show();
+    const QString relative =
+        QStringLiteral("ravelind-relative-%1/work").arg(QCoreApplication::applicationPid());
+    dialog.workFolderField()->setText(relative);
+    QString refusal;
+    answerMessage(&refusal);
+    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(refusal, m_module->text(3059).arg(relative));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!QDir(relative).exists());
+    QVERIFY(storedText.isEmpty());
+    QCOMPARE(recorded(), QStringLiteral("/kept"));
+
+    dialog.workFolderField()->setText(QStringLiteral("~"));
+    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(storedText, QDir::homePath());
+    QCOMPARE(recorded(), QDir::homePath());
+    QVERIFY(calls.setWorkFolder(profile, "Projects", "").succeeded());
 }
 
 void TestServerDialogs::workFolderDialogFailuresAndClearing_data()

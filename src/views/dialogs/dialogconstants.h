@@ -36,6 +36,7 @@ inline constexpr int ProfileBadTimeout = 3044;
 inline constexpr int ProfileNotSaved = 3045;
 inline constexpr int ProfileNameInvalid = 3055;
 inline constexpr int ProfileNameTooLong = 3056;
+inline constexpr int WorkFolderNotAbsolute = 3059;
 } // namespace dlgstr
 
 namespace dlgbmp {

@@ -7,6 +7,7 @@
 
 #include <engine/localfiles.h>
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -51,7 +52,21 @@ void WorkFolderDialog::accept()
 {
     if (m_runner->busy())
         return;
-    const QString local = m_workFolder->text();
+    QString local = m_workFolder->text();
+    // "~" is the home folder, as in a shell.
+    if (local == QLatin1String("~") || local.startsWith(QLatin1String("~/"))) {
+        local = QDir::homePath() + local.mid(1);
+        m_workFolder->setText(local);
+    }
+    // A relative path would be taken from whatever folder the program was started in, and
+    // files would be fetched into, or looked for in, a place the user never chose.
+    if (!local.isEmpty() && QDir::isRelativePath(local)) {
+        QMessageBox::warning(this, windowTitle(),
+                             module().text(dlgstr::WorkFolderNotAbsolute).arg(local));
+        m_workFolder->setFocus();
+        m_workFolder->selectAll();
+        return;
+    }
     if (!local.isEmpty() && !QFileInfo(local).isDir()) {
         if (QMessageBox::warning(
                 this, windowTitle(), module().text(dlgstr::CreateWorkFolder).arg(local),
